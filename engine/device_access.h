@@ -1,0 +1,42 @@
+// Device operations on a DeviceRecord: open a drive by name, prepare it,
+// write and read at sector positions, flush and close.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+
+#include "platform/block_device.h"
+#include "wipe_state.h"
+
+namespace zd {
+
+inline constexpr uint32_t kSectorBytes = 512;
+inline constexpr uint32_t kMaxProbeBytes = 129 * kSectorBytes;
+
+// Classifies the name, opens the device read-write, probes its sector size
+// and sets its sector count (length / 512) and start sector 0. False when the
+// name is refused, the device cannot be opened, no probe read succeeds, the
+// length cannot be learnt or the device is shorter than one sector.
+bool OpenDevice(DeviceRecord& record, const std::filesystem::path& name,
+                const platform::DeviceBackend& backend = platform::SystemDeviceBackend());
+
+// Finds the smallest multiple of 512 bytes, up to 66,048, that the device
+// accepts as one read at its start, and records it as the sector size.
+bool ProbeSectorSize(DeviceRecord& record);
+
+bool PrepareDevice(DeviceRecord& record);
+
+// Writes the whole buffer at sector * 512.
+bool WriteAt(DeviceRecord& record, std::span<const std::byte> buffer, uint64_t sector);
+
+// Reads exactly buffer.size() bytes at sector * 512.
+bool ReadAt(DeviceRecord& record, std::span<std::byte> buffer, uint64_t sector);
+
+bool FlushDevice(DeviceRecord& record);
+
+// Closes the handle and frees the record.
+void CloseDevice(std::unique_ptr<DeviceRecord>& record);
+
+} // namespace zd

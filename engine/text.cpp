@@ -1,0 +1,112 @@
+#include "text.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace zd {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Decodes one code point at text[i], advancing i past it.
+char32_t DecodeUtf8(std::string_view text, std::size_t& i)
+{
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    if (lead < 0x80)
+        return lead;
+    int extra = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, cp = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, cp = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, cp = lead & 0x07, minimum = 0x10000;
+    } else {
+        return kReplacement;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+            return kReplacement;
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return kReplacement;
+    return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+} // namespace
+
+void SetFixedText(FixedText& field, std::u16string_view text)
+{
+    field.fill(0);
+    std::size_t length = std::min(text.size(), field.size() - 1);
+    if (length < text.size() && length > 0 && IsHighSurrogate(text[length - 1]))
+        --length;
+    std::copy_n(text.begin(), length, field.begin());
+}
+
+std::u16string_view FixedTextView(const FixedText& field)
+{
+    const auto end = std::find(field.begin(), field.end(), u'\0');
+    return {field.data(), static_cast<std::size_t>(end - field.begin())};
+}
+
+std::u16string Utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t cp = DecodeUtf8(text, i);
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
+            cp = kReplacement;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+} // namespace zd

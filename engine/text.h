@@ -1,0 +1,25 @@
+// Text helpers shared by the engine, discovery and the front ends: fixed
+// 256-unit UTF-16 fields and conversions between UTF-8 and UTF-16.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace zd {
+
+// A zero-terminated UTF-16 field of 256 code units: at most 255 characters.
+using FixedText = std::array<char16_t, 256>;
+
+// Stores text in a fixed field, zero-filling the rest. Longer text is cut
+// after at most 255 units without splitting a surrogate pair.
+void SetFixedText(FixedText& field, std::u16string_view text);
+
+// The text of a fixed field up to its terminating zero.
+std::u16string_view FixedTextView(const FixedText& field);
+
+// Invalid input sequences become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+} // namespace zd

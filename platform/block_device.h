@@ -1,0 +1,72 @@
+// The seam between the wipe engine and the operating system's raw devices.
+//
+// A drive name is first classified into a DeviceTarget (what kind of device
+// it is and which path to open), then opened into a BlockDevice. The engine
+// only ever talks to these two interfaces, so tests can substitute an
+// in-memory device for the real one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+
+namespace zd::platform {
+
+enum DeviceKind : int32_t {
+    PhysicalDisk = 1,
+    LogicalVolume = 2,
+};
+
+struct DeviceTarget {
+    DeviceKind kind;
+    std::filesystem::path path; // what is opened
+};
+
+// An opened raw device. Every operation is positioned by byte offset; none
+// keeps a file pointer between calls.
+class BlockDevice {
+public:
+    virtual ~BlockDevice() = default;
+
+    // One read of exactly buffer.size() bytes at offset, issued so that the
+    // device's own unit of transfer applies: a length the device does not
+    // accept as one read fails instead of being split or buffered.
+    virtual bool Read(std::span<std::byte> buffer, uint64_t offset) = 0;
+
+    // Writes the whole buffer at offset. A short write is either completed or
+    // reported as a failure, never as success.
+    virtual bool Write(std::span<const std::byte> buffer, uint64_t offset) = 0;
+
+    // Length in bytes as the device reports it for its kind, or nothing when
+    // the query fails.
+    virtual std::optional<uint64_t> Length(DeviceKind kind) = 0;
+
+    // Takes the device away from the operating system before the first
+    // write: a disk loses its partition layout, a volume is locked or else
+    // dismounted. The device stays so until it is closed.
+    virtual bool Prepare(DeviceKind kind) = 0;
+
+    // Makes every completed write durable on the device.
+    virtual bool Flush() = 0;
+};
+
+// Turns drive names into targets and targets into open devices.
+class DeviceBackend {
+public:
+    virtual ~DeviceBackend() = default;
+
+    // Decides the kind and the path to open from the name alone; nothing when
+    // the name does not denote a device this program may open.
+    virtual std::optional<DeviceTarget> Classify(const std::filesystem::path& name) const = 0;
+
+    // Opens the target for reading and writing, shared with other openers.
+    virtual std::unique_ptr<BlockDevice> Open(const DeviceTarget& target) const = 0;
+};
+
+// The backend of the running operating system.
+const DeviceBackend& SystemDeviceBackend();
+
+} // namespace zd::platform

@@ -1,0 +1,24 @@
+#include "windows_drive_name.h"
+
+#include <string>
+
+namespace zd::platform {
+
+namespace {
+
+bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+} // namespace
+
+std::optional<DeviceTarget> ClassifyWindowsDriveName(std::u16string_view name)
+{
+    if (!name.empty() && IsAsciiDigit(name.back()))
+        return DeviceTarget{PhysicalDisk, std::filesystem::path(std::u16string(name))};
+    if (name.size() >= 2 && IsAsciiLetter(name[name.size() - 2]))
+        return DeviceTarget{LogicalVolume, std::filesystem::path(u"\\\\.\\" + std::u16string(name))};
+    return std::nullopt;
+}
+
+} // namespace zd::platform

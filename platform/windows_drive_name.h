@@ -1,0 +1,17 @@
+// How Windows drive names map to raw device paths. Pure, so it is built and
+// tested on every host, not only on Windows.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "block_device.h"
+
+namespace zd::platform {
+
+// A name ending in a digit is a physical disk path ("\\.\PHYSICALDRIVE0") and
+// is opened unchanged; a name whose second-to-last character is a letter is a
+// volume ("C:") and is opened as "\\.\C:". Anything else is refused.
+std::optional<DeviceTarget> ClassifyWindowsDriveName(std::u16string_view name);
+
+} // namespace zd::platform
