@@ -1,0 +1,18 @@
+// zeza-dera-cli: the wipe engine without a window, for servers, scripts and
+// benchmarks.
+#include "commands.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Movan Zeza Dera: destroys the contents of a disk or volume by overwriting it."};
+    app.require_subcommand(1);
+    int exitCode = zd::cli::kExitOk;
+    zd::cli::AddProbeCommand(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error);
+        return code == 0 ? zd::cli::kExitOk : zd::cli::kExitUsage;
+    }
+    return exitCode;
+}
