@@ -1,0 +1,45 @@
+#include "platform/windows_drive_name.h"
+
+#include <gtest/gtest.h>
+
+namespace zd::platform {
+namespace {
+
+TEST(WindowsDriveName, DiskPathEndingInADigitOpensUnchanged)
+{
+    const auto target = ClassifyWindowsDriveName(u"\\\\.\\PHYSICALDRIVE0");
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->kind, PhysicalDisk);
+    EXPECT_EQ(target->path.u16string(), u"\\\\.\\PHYSICALDRIVE0");
+}
+
+TEST(WindowsDriveName, AnyNameEndingInADigitIsADisk)
+{
+    for (const char16_t* name : {u"1", u"C:1", u"volume 11", u"\\\\.\\PHYSICALDRIVE12"}) {
+        const auto target = ClassifyWindowsDriveName(name);
+        ASSERT_TRUE(target) << "name " << std::filesystem::path(name).string();
+        EXPECT_EQ(target->kind, PhysicalDisk);
+        EXPECT_EQ(target->path.u16string(), name);
+    }
+}
+
+TEST(WindowsDriveName, LetterAndColonIsAVolumeOpenedThroughTheDeviceNamespace)
+{
+    const auto target = ClassifyWindowsDriveName(u"C:");
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->kind, LogicalVolume);
+    EXPECT_EQ(target->path.u16string(), u"\\\\.\\C:");
+
+    const auto lower = ClassifyWindowsDriveName(u"e:");
+    ASSERT_TRUE(lower);
+    EXPECT_EQ(lower->path.u16string(), u"\\\\.\\e:");
+}
+
+TEST(WindowsDriveName, OtherNamesAreRefused)
+{
+    for (const char16_t* name : {u"", u"C", u":", u"1:", u"C:\\", u"\u00C9:"})
+        EXPECT_FALSE(ClassifyWindowsDriveName(name)) << std::filesystem::path(name).string();
+}
+
+} // namespace
+} // namespace zd::platform
