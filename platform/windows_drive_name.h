@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "block_device.h"
@@ -13,5 +14,9 @@ namespace zd::platform {
 // is opened unchanged; a name whose second-to-last character is a letter is a
 // volume ("C:") and is opened as "\\.\C:". Anything else is refused.
 std::optional<DeviceTarget> ClassifyWindowsDriveName(std::u16string_view name);
+
+// The volume of a Windows directory as a caption: its text up to and
+// including the first ':' ("C:" for "C:\\Windows"), or empty without one.
+std::u16string WindowsDirectoryVolume(std::u16string_view windowsDirectory);
 
 } // namespace zd::platform

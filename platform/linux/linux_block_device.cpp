@@ -143,15 +143,19 @@ private:
 
     // A volume that no one holds is claimed exclusively; a mounted one is
     // unmounted (lazily when busy, as a forced dismount would) and the claim
-    // is tried again. A volume held by something other than a mount is left
-    // alone.
+    // is tried again. A volume held by something other than a mount, or
+    // mounted as the root file system, is left alone.
     bool LockOrDismount()
     {
         if (Claim())
             return true;
         auto mounts = ReadMountInfo();
         std::erase_if(mounts, [&](const MountEntry& m) { return !SameDevice(m, device_); });
-        if (mounts.empty())
+        // Detaching the running system's root would take the system down
+        // under the wipe; such a volume is never released here.
+        const bool isRoot =
+            std::any_of(mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/"; });
+        if (mounts.empty() || isRoot)
             return false;
         std::reverse(mounts.begin(), mounts.end());
         std::stable_sort(mounts.begin(), mounts.end(), [](const MountEntry& a, const MountEntry& b) {

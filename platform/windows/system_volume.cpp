@@ -1,0 +1,84 @@
+#include "platform/system_volume.h"
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstdlib>
+#include <cwctype>
+#include <vector>
+
+#include "engine/text.h"
+#include "platform/windows_drive_name.h"
+
+namespace zd::platform {
+
+namespace {
+
+std::u16string WindowsVolume()
+{
+    wchar_t directory[MAX_PATH] = {};
+    if (GetWindowsDirectoryW(directory, MAX_PATH) == 0)
+        return {};
+    return WindowsDirectoryVolume(reinterpret_cast<const char16_t*>(directory));
+}
+
+std::u16string TestSystemVolume()
+{
+    const char* name = std::getenv(kTestSystemVolumeVariable);
+    return name ? Utf8ToUtf16(name) : std::u16string();
+}
+
+std::u16string Upper(std::u16string text)
+{
+    for (auto& c : text)
+        c = static_cast<char16_t>(std::towupper(c));
+    return text;
+}
+
+// The physical disks that the volume's extents lie on, as device paths.
+std::vector<std::u16string> DisksOfVolume(const std::u16string& volume)
+{
+    std::vector<std::u16string> disks;
+    const std::u16string path = u"\\\\.\\" + volume;
+    const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return disks;
+    std::vector<unsigned char> buffer(sizeof(VOLUME_DISK_EXTENTS) + 31 * sizeof(DISK_EXTENT));
+    DWORD returned = 0;
+    if (DeviceIoControl(handle, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer.data(),
+                        static_cast<DWORD>(buffer.size()), &returned, nullptr)) {
+        const auto* extents = reinterpret_cast<const VOLUME_DISK_EXTENTS*>(buffer.data());
+        for (DWORD i = 0; i < extents->NumberOfDiskExtents; ++i)
+            disks.push_back(u"\\\\.\\PHYSICALDRIVE" + Utf8ToUtf16(std::to_string(extents->Extents[i].DiskNumber)));
+    }
+    CloseHandle(handle);
+    return disks;
+}
+
+} // namespace
+
+bool IsOperatingSystemVolume(std::u16string_view caption)
+{
+    const std::u16string test = TestSystemVolume();
+    return caption == WindowsVolume() || (!test.empty() && caption == test);
+}
+
+bool HoldsRunningSystem(const std::filesystem::path& device)
+{
+    const std::u16string name = device.u16string();
+    if (IsOperatingSystemVolume(name))
+        return true;
+    for (const auto& volume : {WindowsVolume(), TestSystemVolume()}) {
+        if (volume.empty())
+            continue;
+        for (const auto& disk : DisksOfVolume(volume))
+            if (Upper(disk) == Upper(name))
+                return true;
+    }
+    return false;
+}
+
+std::u16string VolumeLogName(std::u16string_view caption) { return std::u16string(caption.substr(0, 1)); }
+
+} // namespace zd::platform
