@@ -21,4 +21,12 @@ std::optional<DeviceTarget> ClassifyWindowsDriveName(std::u16string_view name)
     return std::nullopt;
 }
 
+std::u16string WindowsDirectoryVolume(std::u16string_view windowsDirectory)
+{
+    const auto colon = windowsDirectory.find(u':');
+    if (colon == std::u16string_view::npos)
+        return {};
+    return std::u16string(windowsDirectory.substr(0, colon + 1));
+}
+
 } // namespace zd::platform

@@ -41,5 +41,13 @@ TEST(WindowsDriveName, OtherNamesAreRefused)
         EXPECT_FALSE(ClassifyWindowsDriveName(name)) << std::filesystem::path(name).string();
 }
 
+TEST(WindowsDriveName, SystemVolumeIsTheWindowsDirectoryUpToItsColon)
+{
+    EXPECT_EQ(WindowsDirectoryVolume(u"C:\\Windows"), u"C:");
+    EXPECT_EQ(WindowsDirectoryVolume(u"D:"), u"D:");
+    EXPECT_EQ(WindowsDirectoryVolume(u"\\\\server\\share"), u"") << "no colon, no volume";
+    EXPECT_EQ(WindowsDirectoryVolume(u""), u"");
+}
+
 } // namespace
 } // namespace zd::platform
