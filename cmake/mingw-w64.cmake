@@ -9,3 +9,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Tests of the cross-built programs run under Wine where it is installed.
+find_program(ZD_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(ZD_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZD_WINE})
+endif()

@@ -23,6 +23,7 @@ enum DeviceKind : int32_t {
 struct DeviceTarget {
     DeviceKind kind;
     std::filesystem::path path; // what is opened
+    bool imageFile = false;     // a regular file standing in for a disk
 };
 
 // An opened raw device. Every operation is positioned by byte offset; none

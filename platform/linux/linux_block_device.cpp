@@ -221,7 +221,7 @@ std::optional<DeviceTarget> ClassifyDevicePath(const std::filesystem::path& name
     if (::stat(name.c_str(), &info) != 0)
         return std::nullopt;
     if (S_ISREG(info.st_mode))
-        return DeviceTarget{PhysicalDisk, name};
+        return DeviceTarget{PhysicalDisk, name, true};
     if (!S_ISBLK(info.st_mode))
         return std::nullopt;
     const bool volume = IsPartition(info.st_rdev) || HoldsMountedFileSystem(info.st_rdev);

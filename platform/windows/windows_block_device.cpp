@@ -38,7 +38,7 @@ long long TransferChunk(HANDLE handle, Byte* data, std::size_t length, uint64_t 
 
 class WindowsBlockDevice final : public BlockDevice {
 public:
-    explicit WindowsBlockDevice(HANDLE handle) : handle_(handle) {}
+    WindowsBlockDevice(HANDLE handle, bool imageFile) : handle_(handle), imageFile_(imageFile) {}
     ~WindowsBlockDevice() override { CloseHandle(handle_); }
     WindowsBlockDevice(const WindowsBlockDevice&) = delete;
     WindowsBlockDevice& operator=(const WindowsBlockDevice&) = delete;
@@ -59,6 +59,12 @@ public:
 
     std::optional<uint64_t> Length(DeviceKind kind) override
     {
+        if (imageFile_) {
+            LARGE_INTEGER size;
+            if (!GetFileSizeEx(handle_, &size))
+                return std::nullopt;
+            return static_cast<uint64_t>(size.QuadPart);
+        }
         if (kind == PhysicalDisk) {
             GET_LENGTH_INFORMATION info{};
             if (!Control(handle_, IOCTL_DISK_GET_LENGTH_INFO, &info, sizeof info))
@@ -73,6 +79,8 @@ public:
 
     bool Prepare(DeviceKind kind) override
     {
+        if (imageFile_)
+            return true; // a disk image has nothing to take away from the system
         switch (kind) {
         case PhysicalDisk:
             return Control(handle_, IOCTL_DISK_DELETE_DRIVE_LAYOUT);
@@ -86,12 +94,18 @@ public:
 
 private:
     HANDLE handle_;
+    bool imageFile_;
 };
 
 class WindowsDeviceBackend final : public DeviceBackend {
 public:
+    // An existing file named by an absolute path is a disk image; every
+    // other name follows the drive-name rule.
     std::optional<DeviceTarget> Classify(const std::filesystem::path& name) const override
     {
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        if (name.is_absolute() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return DeviceTarget{PhysicalDisk, name, true};
         return ClassifyWindowsDriveName(name.u16string());
     }
 
@@ -102,7 +116,7 @@ public:
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return nullptr;
-        return std::make_unique<WindowsBlockDevice>(handle);
+        return std::make_unique<WindowsBlockDevice>(handle, target.imageFile);
     }
 };
 
