@@ -56,10 +56,17 @@ public:
     {
         // Unbuffered where possible, so the device's logical block size
         // decides which lengths are accepted, as on a raw device elsewhere.
-        const int fd = direct_.valid() ? direct_.get() : readWrite_.get();
-        return TransferFully(buffer, offset, [fd](std::byte* data, std::size_t length, uint64_t at) {
-            return RetryOnInterrupt([&] { return ::pread(fd, data, length, static_cast<off_t>(at)); });
-        });
+        // Unbuffered transfers also need an aligned buffer: a caller's
+        // unaligned one is served through an aligned copy.
+        const bool aligned = reinterpret_cast<std::uintptr_t>(buffer.data()) % AlignedBuffer::kAlignment == 0;
+        if (direct_.valid() && !aligned) {
+            AlignedBuffer bounce(buffer.size());
+            if (!ReadFrom(direct_.get(), bounce.span(), offset))
+                return false;
+            std::copy(bounce.data(), bounce.data() + bounce.size(), buffer.data());
+            return true;
+        }
+        return ReadFrom(direct_.valid() ? direct_.get() : readWrite_.get(), buffer, offset);
     }
 
     bool Write(std::span<const std::byte> buffer, uint64_t offset) override
@@ -100,6 +107,13 @@ public:
     bool Flush() override { return ::fdatasync(readWrite_.get()) == 0; }
 
 private:
+    static bool ReadFrom(int fd, std::span<std::byte> buffer, uint64_t offset)
+    {
+        return TransferFully(buffer, offset, [fd](std::byte* data, std::size_t length, uint64_t at) {
+            return RetryOnInterrupt([&] { return ::pread(fd, data, length, static_cast<off_t>(at)); });
+        });
+    }
+
     // Claims the whole disk, so nothing can mount or claim a partition
     // meanwhile (refused while any partition is mounted or held), drops the
     // partitions from the kernel's view and clears the partition-table
