@@ -11,5 +11,6 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;
 
 void AddProbeCommand(CLI::App& app, int& exitCode);
+void AddListCommand(CLI::App& app, int& exitCode);
 
 } // namespace zd::cli

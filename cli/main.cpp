@@ -8,6 +8,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     int exitCode = zd::cli::kExitOk;
     zd::cli::AddProbeCommand(app, exitCode);
+    zd::cli::AddListCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "drive_list.h"
+#include "platform/drive_source.h"
 
 namespace zd {
 
@@ -10,5 +11,10 @@ namespace zd {
 // They never fail loudly: a failure leaves fewer entries, possibly none.
 void DiscoverPhysicalDisks(DriveList& list = g_driveList);
 void DiscoverLogicalVolumes(DriveList& list = g_driveList);
+
+// The same, reading the objects from the given source instead of the
+// running system.
+void DiscoverPhysicalDisks(platform::DriveSource& source, DriveList& list = g_driveList);
+void DiscoverLogicalVolumes(platform::DriveSource& source, DriveList& list = g_driveList);
 
 } // namespace zd

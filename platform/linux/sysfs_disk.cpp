@@ -1,0 +1,126 @@
+#include "sysfs_disk.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace zd::platform::linux_os {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+bool IsScsiHostName(const std::string& name)
+{
+    return name.size() > 4 && StartsWith(name, "host") &&
+           std::all_of(name.begin() + 4, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The devices the disk hangs from, nearest first, up to <root>/sys/devices.
+std::vector<fs::path> ParentDevices(const SysfsDisk& disk, const fs::path& devicesRoot)
+{
+    std::vector<fs::path> parents;
+    std::error_code error;
+    fs::path device = fs::canonical(disk.directory / "device", error);
+    if (error)
+        return parents;
+    const std::string& top = devicesRoot.native();
+    while (device.native().size() > top.size() && StartsWith(device.native(), top) &&
+           device.native()[top.size()] == '/') {
+        parents.push_back(device);
+        device = device.parent_path();
+    }
+    return parents;
+}
+
+std::string Subsystem(const fs::path& device)
+{
+    std::error_code error;
+    return fs::read_symlink(device / "subsystem", error).filename().string();
+}
+
+std::string ScsiHostTransport(const fs::path& host)
+{
+    std::error_code error;
+    if (fs::exists(host / "fc_host", error))
+        return "FC";
+    if (fs::exists(host / "sas_host", error))
+        return "SAS";
+    if (fs::exists(host / "iscsi_host", error))
+        return "ISCSI";
+    const std::string driver = ReadAttribute(host / "scsi_host" / host.filename() / "proc_name").value_or("");
+    if (StartsWith(driver, "ahci") || StartsWith(driver, "sata"))
+        return "SATA";
+    if (StartsWith(driver, "ata"))
+        return "ATA";
+    return "SCSI";
+}
+
+} // namespace
+
+bool IsListedDisk(const SysfsDisk& disk)
+{
+    if (StartsWith(disk.name, "ram") || StartsWith(disk.name, "zram"))
+        return false;
+    if (StartsWith(disk.name, "loop"))
+        return ReadAttribute(disk.directory / "loop/backing_file").has_value();
+    return true;
+}
+
+std::string DiskCaption(const SysfsDisk& disk)
+{
+    if (StartsWith(disk.name, "loop")) {
+        if (const auto backing = ReadAttribute(disk.directory / "loop/backing_file"))
+            return "Loop device " + fs::path(*backing).filename().string();
+    }
+    const std::string model = ReadAttribute(disk.directory / "device/model").value_or("");
+    if (model.empty())
+        return disk.name;
+    // libata puts "ATA" where the vendor goes; it names no maker.
+    const std::string vendor = ReadAttribute(disk.directory / "device/vendor").value_or("");
+    if (vendor.empty() || vendor == "ATA" || StartsWith(model, vendor))
+        return model;
+    return vendor + " " + model;
+}
+
+std::string DiskTransport(const SysfsDisk& disk, const fs::path& devicesRoot)
+{
+    if (StartsWith(disk.name, "loop"))
+        return "LOOP";
+    if (StartsWith(disk.name, "nvme"))
+        return "NVME";
+    if (StartsWith(disk.name, "vd"))
+        return "VIRTIO";
+    const auto parents = ParentDevices(disk, devicesRoot);
+    if (std::any_of(parents.begin(), parents.end(), [](const fs::path& p) { return Subsystem(p) == "usb"; }))
+        return "USB";
+    if (StartsWith(disk.name, "mmcblk"))
+        return "MMC";
+    const auto host = std::find_if(parents.begin(), parents.end(),
+                                   [](const fs::path& p) { return IsScsiHostName(p.filename().string()); });
+    return host == parents.end() ? std::string() : ScsiHostTransport(*host);
+}
+
+bool IsRemovableDisk(const SysfsDisk& disk, const fs::path& devicesRoot)
+{
+    if (ReadAttribute(disk.directory / "removable") == "1")
+        return true;
+    static constexpr std::array<std::string_view, 5> kHotplugSubsystems = {"usb", "ieee1394", "pcmcia", "mmc", "ccw"};
+    for (const auto& parent : ParentDevices(disk, devicesRoot)) {
+        if (ReadAttribute(parent / "removable") == "removable")
+            return true;
+        const std::string subsystem = Subsystem(parent);
+        if (std::find(kHotplugSubsystems.begin(), kHotplugSubsystems.end(), subsystem) != kHotplugSubsystems.end())
+            return true;
+    }
+    return false;
+}
+
+bool IsOpticalDisk(const SysfsDisk& disk)
+{
+    return StartsWith(disk.name, "sr") || ReadAttribute(disk.directory / "device/type") == "5";
+}
+
+} // namespace zd::platform::linux_os
