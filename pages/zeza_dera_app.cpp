@@ -1,0 +1,44 @@
+#include "zeza_dera_app.h"
+
+#include "discovery/drive_list.h"
+#include "engine/wipe_state.h"
+#include "pages/main_frame.h"
+#include "platform/single_instance.h"
+#include "toolkit/app_main_window.h"
+#include "toolkit/message_box.h"
+
+namespace zd::ui {
+
+CZezaDeraApp::CZezaDeraApp(PageFactory pages) : pages_(std::move(pages)) {}
+
+CZezaDeraApp::~CZezaDeraApp()
+{
+    mainFrame_.reset();
+    ReleaseWipeJob();
+    ClearDriveList();
+    g_wipeSelection.Release();
+    g_wipeProgress.Release();
+}
+
+bool CZezaDeraApp::InitInstance()
+{
+    if (!platform::ClaimSingleInstance()) {
+        ShowMessageBox({nullptr, QStringLiteral("An instance of this application is already running."),
+                        QStringLiteral("Warning"), MessageIcon::Error, MessageButtons::Ok});
+        return false;
+    }
+    g_wipeProgress.Create();
+
+    mainFrame_ = std::make_unique<CMainFrame>(pages_);
+    // The page host asks the main window for the bar while the frame's
+    // children are being created.
+    SetAppMainWindow(mainFrame_.get());
+    if (!mainFrame_->Create()) {
+        mainFrame_.reset();
+        return false;
+    }
+    mainFrame_->show();
+    return true;
+}
+
+} // namespace zd::ui
