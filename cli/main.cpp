@@ -9,6 +9,8 @@ int main(int argc, char** argv)
     int exitCode = zd::cli::kExitOk;
     zd::cli::AddProbeCommand(app, exitCode);
     zd::cli::AddListCommand(app, exitCode);
+    zd::cli::AddMethodsCommand(app, exitCode);
+    zd::cli::AddWipeCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

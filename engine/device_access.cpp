@@ -62,6 +62,11 @@ bool ReadAt(DeviceRecord& record, std::span<std::byte> buffer, uint64_t sector)
 
 bool FlushDevice(DeviceRecord& record) { return record.handle && record.handle->Flush(); }
 
+std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsigned depth)
+{
+    return record.handle ? record.handle->OpenWriteQueue(depth) : nullptr;
+}
+
 void CloseDevice(std::unique_ptr<DeviceRecord>& record) { record.reset(); }
 
 } // namespace zd

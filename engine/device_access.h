@@ -36,6 +36,10 @@ bool ReadAt(DeviceRecord& record, std::span<std::byte> buffer, uint64_t sector);
 
 bool FlushDevice(DeviceRecord& record);
 
+// A queue that keeps up to `depth` writes on the record's device in flight;
+// null when the record has no open device.
+std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsigned depth);
+
 // Closes the handle and frees the record.
 void CloseDevice(std::unique_ptr<DeviceRecord>& record);
 

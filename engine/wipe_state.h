@@ -99,11 +99,19 @@ struct WipeJob {
     std::unique_ptr<DeviceRecord> device;
 };
 
+// Values of WipeProgress::hold (see engine/run_control.h).
+enum RunHold : int32_t {
+    NotHeld = 0,
+    HoldRequested = 1, // the front end asks the engine to wait at its next check
+    Holding = 2,       // the engine waits at a check until the hold ends
+};
+
 // Live state of a run, shared by the worker thread and the progress page.
 struct WipeProgress {
     std::atomic<int32_t> state{Idle};
     std::atomic<uint64_t> sectorsDone{0};
     std::atomic<uint64_t> sectorTotal{0};
+    std::atomic<int32_t> hold{NotHeld};
 };
 
 // One process-wide owner of a record: null while the record does not exist.

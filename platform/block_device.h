@@ -26,6 +26,23 @@ struct DeviceTarget {
     bool imageFile = false;     // a regular file standing in for a disk
 };
 
+// Writes that may be in flight together. Their results are taken one at a
+// time in the order the writes were submitted.
+class WriteQueue {
+public:
+    // Waits for the writes still in flight; results not taken are dropped.
+    virtual ~WriteQueue() = default;
+
+    // Queues a write of the whole buffer at offset. The buffer must stay
+    // alive and unchanged until the write's result has been taken or the
+    // queue destroyed. A write that cannot be started fails at its Complete.
+    virtual void Submit(std::span<const std::byte> buffer, uint64_t offset) = 0;
+
+    // Waits for the oldest submitted write whose result has not been taken:
+    // true when it wrote its whole buffer.
+    virtual bool Complete() = 0;
+};
+
 // An opened raw device. Every operation is positioned by byte offset; none
 // keeps a file pointer between calls.
 class BlockDevice {
@@ -52,6 +69,11 @@ public:
 
     // Makes every completed write durable on the device.
     virtual bool Flush() = 0;
+
+    // A queue that keeps up to `depth` writes in flight. This one issues
+    // each write with Write when its result is taken, so nothing is written
+    // ahead of the caller.
+    virtual std::unique_ptr<WriteQueue> OpenWriteQueue(unsigned depth);
 };
 
 // Turns drive names into targets and targets into open devices.

@@ -19,6 +19,8 @@ public:
     bool Read(std::span<std::byte> buffer, uint64_t offset) override
     {
         ++disk_->readCalls;
+        if (disk_->onRead)
+            disk_->onRead(offset, buffer.size());
         if (disk_->readUnit == 0 || buffer.size() % disk_->readUnit != 0)
             return false;
         return TransferFully(buffer, offset, [this](std::byte* data, std::size_t length, uint64_t at) {
@@ -67,7 +69,7 @@ public:
     bool Flush() override
     {
         ++disk_->flushCalls;
-        return true;
+        return !disk_->failFlush;
     }
 
 private:

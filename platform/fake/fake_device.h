@@ -26,6 +26,7 @@ struct FakeDisk {
     uint32_t shortWriteBytes = 0;  // each write call stores at most this many; 0: all
     bool shortWriteStalls = false; // after a short store, the next call stores nothing
     uint32_t readUnit = 512;       // reads are accepted only in multiples of this
+    bool failFlush = false;
 
     // Observations.
     int openHandles = 0;
@@ -35,6 +36,8 @@ struct FakeDisk {
     uint64_t flushCalls = 0;
     // Called with every write request that succeeds, after it is stored.
     std::function<void(uint64_t offset, std::span<const std::byte> data)> onWrite;
+    // Called with every read request, before it is answered.
+    std::function<void(uint64_t offset, std::size_t length)> onRead;
 };
 
 class FakeDeviceBackend final : public DeviceBackend {

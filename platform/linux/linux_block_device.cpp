@@ -17,6 +17,7 @@
 #include "platform/aligned_buffer.h"
 #include "platform/full_io.h"
 #include "unique_fd.h"
+#include "uring_write_queue.h"
 
 namespace zd::platform::linux_os {
 
@@ -69,11 +70,21 @@ public:
         return ReadFrom(direct_.valid() ? direct_.get() : readWrite_.get(), buffer, offset);
     }
 
+    // Unbuffered where the device and the transfer allow it, so a write
+    // that succeeds has reached the device rather than the page cache; a
+    // transfer the file refuses unbuffered goes through the cache instead.
     bool Write(std::span<const std::byte> buffer, uint64_t offset) override
     {
-        const int fd = readWrite_.get();
-        return TransferFully(buffer, offset, [fd](const std::byte* data, std::size_t length, uint64_t at) {
-            return RetryOnInterrupt([&] { return ::pwrite(fd, data, length, static_cast<off_t>(at)); });
+        const int direct = direct_.get();
+        const int buffered = readWrite_.get();
+        return TransferFully(buffer, offset, [=](const std::byte* data, std::size_t length, uint64_t at) {
+            if (direct >= 0) {
+                const ssize_t written =
+                    RetryOnInterrupt([&] { return ::pwrite(direct, data, length, static_cast<off_t>(at)); });
+                if (written >= 0 || errno != EINVAL)
+                    return written;
+            }
+            return RetryOnInterrupt([&] { return ::pwrite(buffered, data, length, static_cast<off_t>(at)); });
         });
     }
 
@@ -105,6 +116,19 @@ public:
     }
 
     bool Flush() override { return ::fdatasync(readWrite_.get()) == 0; }
+
+    std::unique_ptr<WriteQueue> OpenWriteQueue(unsigned depth) override
+    {
+        if (direct_.valid()) {
+            auto queue =
+                OpenUringWriteQueue(direct_.get(), depth, [this](std::span<const std::byte> buffer, uint64_t at) {
+                    return Write(buffer, at);
+                });
+            if (queue)
+                return queue;
+        }
+        return BlockDevice::OpenWriteQueue(depth);
+    }
 
 private:
     static bool ReadFrom(int fd, std::span<std::byte> buffer, uint64_t offset)
@@ -255,9 +279,9 @@ std::unique_ptr<BlockDevice> OpenDevicePath(const DeviceTarget& target)
     int readOnly = 0;
     if (S_ISBLK(info.st_mode) && (::ioctl(readWrite.get(), BLKROGET, &readOnly) != 0 || readOnly != 0))
         return nullptr;
-    // Not every file system takes unbuffered reads; reads then go through
-    // the page cache.
-    UniqueFd direct(::open(target.path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECT));
+    // Not every file system takes unbuffered transfers; they then go
+    // through the page cache.
+    UniqueFd direct(::open(target.path.c_str(), O_RDWR | O_CLOEXEC | O_DIRECT));
     return std::make_unique<LinuxBlockDevice>(target.path, std::move(readWrite), std::move(direct), info);
 }
 

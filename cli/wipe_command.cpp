@@ -1,0 +1,235 @@
+// wipe TARGET --method ID|NAME [--custom STRING] [--yes] [--log-dir DIR]:
+// shows what would be wiped, asks for CONFIRM, and runs the wipe as the
+// wizard's worker thread does, reporting on the console.
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "commands.h"
+#include "console_notifier.h"
+#include "engine/device_access.h"
+#include "engine/run_control.h"
+#include "engine/text.h"
+#include "engine/wipe_run.h"
+#include "platform/log_directory.h"
+#include "platform/mount_points.h"
+#include "platform/system_volume.h"
+
+namespace zd::cli {
+
+namespace {
+
+struct WipeOptions {
+    std::string target;
+    std::string method;
+    std::optional<std::string> custom;
+    bool yes = false;
+    std::optional<std::string> logDirectory;
+};
+
+constexpr std::size_t kCustomLength = 8;
+
+// The run a Ctrl-C stops; the handler only stores into it.
+std::atomic<WipeProgress*> g_interruptedRun{nullptr};
+static_assert(std::atomic<WipeProgress*>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int)
+{
+    if (WipeProgress* progress = g_interruptedRun.load())
+        RequestCancel(*progress);
+}
+
+bool IsTerminal(std::FILE* stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// A method by its id or its name, in any letter case.
+const OverwriteMethod* FindMethod(const std::string& text)
+{
+    if (!text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return text.size() <= 2 ? FindMethodById(std::stoi(text)) : nullptr;
+    for (const OverwriteMethod& method : kOverwriteMethods)
+        if (Lower(std::string(method.name)) == Lower(text))
+            return &method;
+    return nullptr;
+}
+
+std::size_t CountCharacters(const std::string& utf8)
+{
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// Windows names drives ("E:", "\\.\PHYSICALDRIVE1"); elsewhere a relative
+// name is taken from the current directory.
+std::filesystem::path TargetPath(const std::string& target)
+{
+#ifdef _WIN32
+    return target;
+#else
+    return std::filesystem::absolute(target).lexically_normal();
+#endif
+}
+
+std::string Size(uint64_t sectors)
+{
+    const double bytes = static_cast<double>(sectors) * kSectorBytes;
+    const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB"};
+    double value = bytes;
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "%.1f %s (%llu sectors of 512 bytes)", value, units[unit],
+                  static_cast<unsigned long long>(sectors));
+    return text;
+}
+
+// A volume is named in the log by its short name; a disk by its device
+// or image file name.
+std::u16string LogDriveName(const DeviceRecord& record, const std::filesystem::path& target)
+{
+    if (record.kind == LogicalVolume)
+        return platform::VolumeLogName(target.u16string());
+    return target.filename().u16string();
+}
+
+void ShowTarget(const DeviceRecord& record, const std::filesystem::path& target, const OverwriteMethod& method,
+                const std::filesystem::path& logDirectory)
+{
+    const auto mounts = platform::MountPointsOf(target);
+    std::string mountText;
+    for (const std::string& mount : mounts)
+        mountText += (mountText.empty() ? "" : ", ") + mount;
+    const bool image = std::filesystem::is_regular_file(target);
+    std::cout << "Device:       " << record.devicePath.string() << '\n'
+              << "Kind:         "
+              << (image                          ? "disk image file"
+                  : record.kind == LogicalVolume ? "logical volume"
+                                                 : "physical disk")
+              << '\n'
+              << "Size:         " << Size(record.sectorCount) << '\n'
+              << "Mount points: " << (mountText.empty() ? "none" : mountText) << '\n'
+              << "Method:       " << method.name << " (" << method.passCount
+              << (method.passCount == 1 ? " pass)" : " passes)") << '\n'
+              << "Log folder:   " << logDirectory.string() << '\n';
+}
+
+bool Confirmed(const std::filesystem::path& target)
+{
+    std::cout << "Everything on " << target.string() << " will be destroyed. Type CONFIRM to go on: " << std::flush;
+    std::string answer;
+    return std::getline(std::cin, answer) && answer == "CONFIRM";
+}
+
+int Wipe(const WipeOptions& options)
+{
+    const OverwriteMethod* method = FindMethod(options.method);
+    if (!method) {
+        std::cerr << "zeza-dera-cli: unknown method \"" << options.method
+                  << "\"; `zeza-dera-cli methods` lists the ids and names\n";
+        return kExitUsage;
+    }
+    const bool custom = method->algorithmId == kCustomMethodId;
+    if (custom != options.custom.has_value() || (custom && CountCharacters(*options.custom) != kCustomLength)) {
+        std::cerr << "zeza-dera-cli: --custom takes a string of exactly " << kCustomLength
+                  << " characters, and only with method " << kCustomMethodId << " (\"Custom Wiping\")\n";
+        return kExitUsage;
+    }
+
+    const std::filesystem::path target = TargetPath(options.target);
+    if (platform::HoldsRunningSystem(target)) {
+        std::cerr << "zeza-dera-cli: refusing to wipe " << target.string()
+                  << ": it holds the running system (its root file system, or the disk beneath it)\n";
+        return kExitUsage;
+    }
+    DeviceRecord device;
+    if (!OpenDevice(device, target)) {
+        std::cerr << "zeza-dera-cli: cannot open " << target.string()
+                  << " for wiping (it must be a block device or disk image file of at least 512 bytes that this "
+                     "user may open for writing)\n";
+        return kExitUsage;
+    }
+    const std::filesystem::path logDirectory =
+        options.logDirectory ? std::filesystem::absolute(*options.logDirectory) : platform::LogDirectory();
+    ShowTarget(device, target, *method, logDirectory);
+    if (!options.yes && !Confirmed(target)) {
+        std::cout << "Nothing was wiped.\n";
+        return kExitUsage;
+    }
+
+    WipeSelection selection;
+    SetFixedText(selection.driveName, target.u16string());
+    selection.selectedSectorCount = device.sectorCount;
+    selection.algorithmId = method->algorithmId;
+    SetFixedText(selection.algorithmName, Utf8ToUtf16(method->name));
+    selection.passCount = method->passCount;
+    if (custom)
+        selection.customString = Utf8ToUtf16(*options.custom);
+    RunLog log{logDirectory, LogDriveName(device, target), Utf8ToUtf16(method->name), {}};
+    WipeProgress progress;
+    ConsoleNotifier notifier(selection, progress, std::cerr, IsTerminal(stderr));
+    WipeContext context{selection, device, progress, log, notifier};
+
+    g_interruptedRun.store(&progress);
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    std::cout << "Wiping " << target.string() << "; Ctrl-C stops after the current write." << std::endl;
+    const WipeOutcome outcome = WipeRun(context);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    g_interruptedRun.store(nullptr);
+
+    if (!notifier.log())
+        std::cerr << "zeza-dera-cli: no run log could be written in " << logDirectory.string() << '\n';
+    if (!outcome.completed)
+        return kExitTerminated;
+    if (outcome.verifyMismatches > 0) {
+        std::cerr << "zeza-dera-cli: " << outcome.verifyMismatches
+                  << " verification sample(s) read back differently from what was written\n";
+        return kExitVerifyFailed;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+void AddWipeCommand(CLI::App& app, int& exitCode)
+{
+    auto options = std::make_shared<WipeOptions>();
+    auto* command = app.add_subcommand("wipe", "Overwrite a block device or disk image file with a method");
+    command->add_option("TARGET", options->target, "Block device or disk image file")->required();
+    command->add_option("--method", options->method, "Method id (1-16) or name, as `methods` lists them")->required();
+    command->add_option("--custom", options->custom, "The 8 characters that method 16 repeats");
+    command->add_flag("--yes", options->yes, "Do not ask for CONFIRM");
+    command->add_option("--log-dir", options->logDirectory, "Folder of the run log (default: the system's)");
+    command->callback([options, &exitCode] { exitCode = Wipe(*options); });
+}
+
+} // namespace zd::cli

@@ -1,0 +1,33 @@
+// How a front end stops or holds a run, and how the engine honours that at
+// its checks. Every access is one atomic load, store or exchange, so the
+// front end never waits for the engine.
+#pragma once
+
+#include "wipe_state.h"
+
+namespace zd {
+
+// Asks the engine to stop at its next check. Safe in a signal handler.
+void RequestCancel(WipeProgress& progress);
+
+// Holds the run at the engine's next check (while the front end asks the
+// user whether to cancel); writes already started finish meanwhile.
+void HoldRun(WipeProgress& progress);
+
+// Lets a held run go on. A cancel answer is stored with RequestCancel before
+// this, so the check that was held sees it.
+void ReleaseRun(WipeProgress& progress);
+
+// Engine side: waits while the run is held, then tells whether the state
+// asks the pass to stop (CancelRequested or Stopped).
+bool StopRequested(WipeProgress& progress);
+
+// Engine side: waits while the run is held.
+void WaitWhileHeld(WipeProgress& progress);
+
+// Engine side: stores Running at the start of a run, unless a stop was
+// requested before it; that request then ends the first pass at its first
+// check.
+void BeginRunning(WipeProgress& progress);
+
+} // namespace zd

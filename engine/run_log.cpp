@@ -1,0 +1,144 @@
+#include "run_log.h"
+
+#include <array>
+
+#include "platform/log_directory.h"
+#include "text.h"
+
+namespace zd {
+
+RunLog g_runLog;
+
+namespace {
+
+constexpr std::string_view kFilePrefix = "Drive__";
+constexpr std::string_view kFileSuffix = ".log";
+
+// A name shown in the log keeps to one line.
+std::string OneLine(std::u16string_view text)
+{
+    std::string line = Utf16ToUtf8(text);
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '_';
+    return line;
+}
+
+std::tm LocalTime(std::time_t when)
+{
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &when);
+#else
+    localtime_r(&when, &local);
+#endif
+    return local;
+}
+
+std::string TwoDigits(int value)
+{
+    return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
+}
+
+// The log is narrow text written in the platform's text mode: every line
+// feed becomes CR LF.
+bool Write(const RunLog& log, std::string_view text, platform::LogWrite mode)
+{
+    if (log.logPath.empty())
+        return false;
+    std::string crlf;
+    for (char c : text) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    return platform::WriteLogFile(log.file(), crlf, mode);
+}
+
+// A time line and the empty line that the time text's own line feed makes.
+std::string TimeLine(std::string_view label)
+{
+    std::string line(label);
+    line += TimeText(std::time(nullptr));
+    line += '\n';
+    return line;
+}
+
+} // namespace
+
+std::string LogFileName(std::u16string_view driveName)
+{
+    std::string part = Utf16ToUtf8(driveName);
+    for (char& c : part)
+        if (!platform::IsFileNameByte(c))
+            c = '_';
+    const std::size_t room = platform::kMaxFileNameBytes - kFilePrefix.size() - kFileSuffix.size();
+    if (part.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(part[cut]) & 0xC0) == 0x80)
+            --cut; // back to the first byte of the character that would be split
+        part.resize(cut);
+    }
+    return std::string(kFilePrefix) + part + std::string(kFileSuffix);
+}
+
+std::string TimeText(std::time_t when)
+{
+    static constexpr std::array<std::string_view, 7> kDays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr std::array<std::string_view, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::tm t = LocalTime(when);
+    return std::string(kDays[static_cast<std::size_t>(t.tm_wday) % 7]) + " " +
+           std::string(kMonths[static_cast<std::size_t>(t.tm_mon) % 12]) + " " + TwoDigits(t.tm_mday) + " " +
+           TwoDigits(t.tm_hour) + ":" + TwoDigits(t.tm_min) + ":" + TwoDigits(t.tm_sec) + " " +
+           std::to_string(t.tm_year + 1900) + "\n";
+}
+
+bool WriteLogHeader(RunLog& log, const DeviceRecord& device)
+{
+    log.logPath = LogFileName(log.logDriveName);
+    std::string text = "Log File of Zeza Dera\n";
+    text += TimeLine("Current date and time : ");
+    text += "Drive Name: ";
+    text += OneLine(log.logDriveName);
+    text += "\nAlgorithm used: ";
+    text += OneLine(log.logAlgorithmName);
+    text += "\nStart Sector  :  ";
+    text += std::to_string(device.startSector);
+    text += "\nEnd Sector :  ";
+    text += std::to_string(device.sectorCount - 1);
+    text += '\n';
+    return Write(log, text, platform::LogWrite::Truncate);
+}
+
+void WritePassLog(const RunLog& log, LogEvent event, const WipeSelection& selection, const DeviceRecord& device)
+{
+    std::string passes = std::to_string(selection.passesDone.load());
+    passes += '/';
+    passes += std::to_string(selection.passCount);
+    std::string text = "\n";
+    text += TimeLine("time : ");
+    if (event == LogEvent::PassStarted) {
+        text += passes;
+        text += "Pass Started...\n";
+    } else {
+        text += '\n';
+        text += passes;
+        text += event == LogEvent::PassCompleted ? " Pass Completed.\n" : " Pass Cancelled.\n";
+        text += std::to_string(device.sectorsWiped);
+        text += " Sector(s) wiped.\n";
+        text += std::to_string(device.badSectors);
+        text += " Bad Sector(s) encountered.\n";
+    }
+    Write(log, text, platform::LogWrite::Append);
+}
+
+void WriteVerifyFailLog(const RunLog& log, uint64_t sector)
+{
+    std::string line = " verify is Fail at sector ";
+    line += std::to_string(sector);
+    line += '\n';
+    Write(log, line, platform::LogWrite::Append);
+}
+
+} // namespace zd

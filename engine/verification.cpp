@@ -1,0 +1,73 @@
+#include "verification.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <iostream>
+
+#include "device_access.h"
+#include "platform/aligned_buffer.h"
+#include "run_control.h"
+
+namespace zd {
+
+namespace {
+
+constexpr std::array<uint64_t, 4> kBlockSamples{0, 512, 51'200, 512'000};
+
+} // namespace
+
+std::vector<Sample> VerificationSamples(const PassLayout& layout, uint64_t unitSectors)
+{
+    std::vector<Sample> samples;
+    // A sample at or past the end of the whole blocks holds the tail's
+    // pattern or lies beyond the device.
+    for (uint64_t sector : kBlockSamples)
+        if (layout.wholeBlockSectors > sector)
+            samples.push_back({sector, false});
+    if (layout.tailSectors != 0 && layout.tailSectors >= unitSectors)
+        samples.push_back({layout.wholeBlockSectors, true});
+    return samples;
+}
+
+SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer, std::span<const std::byte> pattern,
+                          uint64_t sector)
+{
+    WipeProgress& progress = context.progress;
+    WaitWhileHeld(progress);
+    if (progress.state.load() == Stopped)
+        return SampleResult::Stopped;
+    // A read that fails leaves the zeros of the read buffer to compare.
+    ReadAt(context.device, readBuffer, sector);
+    if (StopRequested(progress)) {
+        progress.state.store(Stopped);
+        return SampleResult::Stopped;
+    }
+    if (std::memcmp(readBuffer.data(), pattern.data(), kSectorBytes) == 0)
+        return SampleResult::Matched;
+    std::cout << " verify is Fail" << std::endl;
+    WriteVerifyFailLog(context.log, sector);
+    return SampleResult::Differed;
+}
+
+uint32_t VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
+                        const PassLayout& layout)
+{
+    // Devices with sectors larger than 512 bytes are read a whole sector at
+    // a time; only its first 512 bytes are compared.
+    const uint64_t unitBytes = std::max<uint64_t>(kSectorBytes, context.device.sectorSize);
+    platform::AlignedBuffer readBuffer(unitBytes);
+    uint32_t mismatches = 0;
+    for (const Sample& sample : VerificationSamples(layout, unitBytes / kSectorBytes)) {
+        WaitWhileHeld(context.progress);
+        if (context.progress.state.load() == CancelRequested)
+            context.progress.state.store(Stopped);
+        else if (VerifySample(context, readBuffer.span(), sample.fromTail ? tail : block, sample.sector) ==
+                 SampleResult::Differed)
+            ++mismatches;
+        readBuffer.Zero();
+    }
+    return mismatches;
+}
+
+} // namespace zd

@@ -1,0 +1,22 @@
+// The records one run works on, handed to the engine together. The GUI
+// fills it from the process-wide holders; the command-line tool and the
+// tests from records of their own.
+#pragma once
+
+#include "pass_patterns.h"
+#include "run_log.h"
+#include "wipe_notifier.h"
+#include "wipe_state.h"
+
+namespace zd {
+
+struct WipeContext {
+    WipeSelection& selection;
+    DeviceRecord& device;
+    WipeProgress& progress;
+    RunLog& log;
+    WipeNotifier& notifier;
+    RandomSource random = SystemRandomSource(); // the run's random bytes and Gutmann order
+};
+
+} // namespace zd

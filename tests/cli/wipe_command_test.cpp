@@ -1,0 +1,192 @@
+// zeza-dera-cli wipe, end to end: the built program on image files and on
+// loop devices the tests attach.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+
+#include "cli_process.h"
+#include "platform/system_volume.h"
+#include "tests/engine/wipe_fixture.h"
+#include "tests/support/loop_device.h"
+
+namespace zd {
+namespace {
+
+using test::CliRun;
+using test::RunCli;
+
+constexpr std::size_t kImageBytes = 3 * 262'144 + 100 * 512;
+// The original content: a byte that no pass of the methods used here writes
+// (pseudo-random bytes stay below 200).
+constexpr char kOriginal = '\xFF';
+
+std::string ReadAll(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void Fill(const std::filesystem::path& file, std::size_t bytes, char value)
+{
+    std::ofstream(file, std::ios::binary) << std::string(bytes, value);
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class WipeCommand : public ::testing::Test {
+protected:
+    void SetUp() override { Fill(image, kImageBytes, kOriginal); }
+
+    std::vector<std::string> Args(const std::string& target, std::vector<std::string> more = {})
+    {
+        std::vector<std::string> args{"wipe", target, "--log-dir", logs.path().string()};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+
+    test::TempDirectory directory;
+    test::TempDirectory logs;
+    std::filesystem::path image = directory.path() / "disk.img";
+};
+
+TEST_F(WipeCommand, WipesAnImageFileAndLogsTheRun)
+{
+    const auto result = RunCli({Args(image.string(), {"--method", "DOD M", "--yes"})});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "Kind:         disk image file\n")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "Size:         818.0 KiB (1636 sectors of 512 bytes)\n")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "Operation completed.\n")) << result.out;
+    EXPECT_TRUE(Contains(result.err, "pass 3/3  100%")) << result.err;
+    EXPECT_EQ(ReadAll(image).find(kOriginal), std::string::npos) << "no original byte remains";
+    const auto lines = test::LogLines(logs.path() / "Drive__disk.img.log");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[4], "Algorithm used: DOD M");
+    EXPECT_EQ(lines[lines.size() - 3], "3/3 Pass Completed.");
+}
+
+TEST_F(WipeCommand, AsksForConfirmAndWipesNothingWithoutIt)
+{
+    auto result = RunCli({Args(image.string(), {"--method", "1"}), "confirm\n"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(Contains(result.out, "Type CONFIRM")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "Nothing was wiped.")) << result.out;
+    EXPECT_EQ(ReadAll(image), std::string(kImageBytes, kOriginal));
+
+    result = RunCli({Args(image.string(), {"--method", "zero wipe"}), "CONFIRM\n"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ReadAll(image), std::string(kImageBytes, '\0'));
+}
+
+TEST_F(WipeCommand, RefusesBadUsageBeforeTouchingAnything)
+{
+    const std::vector<std::vector<std::string>> cases{
+        {"--method", "17", "--yes"},
+        {"--method", "Zero", "--yes"},
+        {"--method", "16", "--yes"},
+        {"--method", "16", "--custom", "seven77", "--yes"},
+        {"--method", "1", "--custom", "eightchr", "--yes"},
+        {"--yes"},
+    };
+    for (const auto& more : cases) {
+        const auto result = RunCli({Args(image.string(), more)});
+        EXPECT_EQ(result.exitCode, 2) << more[0] << " " << (more.size() > 1 ? more[1] : "") << result.err;
+    }
+    EXPECT_EQ(RunCli({Args((directory.path() / "missing.img").string(), {"--method", "1", "--yes"})}).exitCode, 2);
+    EXPECT_EQ(ReadAll(image), std::string(kImageBytes, kOriginal));
+    EXPECT_TRUE(std::filesystem::is_empty(logs.path()));
+}
+
+TEST_F(WipeCommand, TheCustomMethodRepeatsItsEightCharacters)
+{
+    const auto result = RunCli({Args(image.string(), {"--method", "16", "--custom", "Zeza\u00e9ra!", "--yes"})});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ReadAll(image).substr(0, 18), "Zeza\u00e9ra!Zeza\u00e9ra!");
+}
+
+class WipeCommandOnDevices : public WipeCommand {
+protected:
+    // A loop device full of the original byte, whose first partition holds an ext4 file
+    // system when asked for.
+    std::unique_ptr<test::LoopDevice> Attach(bool partitioned = false)
+    {
+        test::LoopOptions options;
+        options.sizeBytes = 32 << 20;
+        if (partitioned)
+            options.partitions = {{2048, 16384}};
+        auto loop = std::make_unique<test::LoopDevice>(options);
+        if (!partitioned)
+            Fill(loop->backingFile(), options.sizeBytes, kOriginal);
+        return loop;
+    }
+};
+
+TEST_F(WipeCommandOnDevices, WipesALoopDevice)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    const auto loop = Attach();
+    ASSERT_TRUE(loop->attached());
+    const auto result = RunCli({Args(loop->path(), {"--method", "6", "--yes"})});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out,
+                         "Kind:         physical disk\nSize:         32.0 MiB (65536 sectors of 512 bytes)\n"
+                         "Mount points: none\n"))
+        << result.out;
+    EXPECT_EQ(ReadAll(loop->backingFile()).find(kOriginal), std::string::npos);
+    const auto name = std::filesystem::path(loop->path()).filename().string();
+    EXPECT_TRUE(Contains(result.out, "Run log: " + (logs.path() / ("Drive__" + name + ".log")).string()));
+}
+
+TEST_F(WipeCommandOnDevices, ShowsMountedPartitionsAndEndsTerminatedWhenTheDiskCannotBeTaken)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    const auto loop = Attach(true);
+    ASSERT_TRUE(loop->attached());
+    ASSERT_TRUE(test::MakeExt4(loop->partitionPath(1), "zdcli"));
+    test::TempMount mount(loop->partitionPath(1), "ext4");
+    ASSERT_TRUE(mount.mounted());
+    const auto result = RunCli({Args(loop->path(), {"--method", "1", "--yes"})});
+    EXPECT_TRUE(Contains(result.out, "Mount points: " + mount.directory() + "\n")) << result.out;
+    EXPECT_EQ(result.exitCode, 1) << "a disk with a mounted partition cannot be taken from the system";
+    EXPECT_TRUE(Contains(result.out, "Operation terminated.")) << result.out;
+    EXPECT_TRUE(test::IsMountPoint(mount.directory()));
+}
+
+TEST_F(WipeCommandOnDevices, RefusesTheSystemVolumeAndTheDiskThatHoldsIt)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    const auto loop = Attach(true);
+    ASSERT_TRUE(loop->attached());
+    Fill(loop->partitionPath(1), 16384 * 512, kOriginal);
+    const std::map<std::string, std::string> env{{platform::kTestSystemVolumeVariable, loop->partitionPath(1)}};
+    for (const std::string& target : {loop->partitionPath(1), loop->path()}) {
+        const auto result = RunCli({Args(target, {"--method", "1", "--yes"}), "", env});
+        EXPECT_EQ(result.exitCode, 2) << target;
+        EXPECT_TRUE(Contains(result.err, "holds the running system")) << result.err;
+    }
+    EXPECT_EQ(ReadAll(loop->partitionPath(1)), std::string(16384 * 512, kOriginal));
+    EXPECT_TRUE(std::filesystem::is_empty(logs.path()));
+}
+
+TEST_F(WipeCommandOnDevices, CtrlCDuringAPassEndsItAsCancelled)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    test::LoopOptions options;
+    options.sizeBytes = 256 << 20;
+    test::LoopDevice loop(options);
+    ASSERT_TRUE(loop.attached());
+    CliRun run{Args(loop.path(), {"--method", "15", "--yes"})};
+    run.watch = [](int pid, const std::string&, const std::string& err) {
+        return Contains(err, "pass 2/35") && ::kill(pid, SIGINT) == 0;
+    };
+    const auto result = RunCli(run);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const std::string log =
+        ReadAll(logs.path() / ("Drive__" + std::filesystem::path(loop.path()).filename().string() + ".log"));
+    EXPECT_TRUE(Contains(log, "1/35 Pass Completed.")) << log;
+    EXPECT_TRUE(Contains(log, "/35 Pass Cancelled.")) << log;
+    EXPECT_FALSE(Contains(log, "35/35 Pass Completed."));
+}
+
+} // namespace
+} // namespace zd
