@@ -4,12 +4,16 @@
 #include <QWidget>
 #include <memory>
 
+#include "pages/wizard_options.h"
 #include "toolkit/active_wnd.h"
 
 namespace zd::ui {
 
-// Makes the page of a kind as a visible child of host. The drive and
-// progress pages are not part of the program yet: null for them.
+// A factory of the home, drive and progress pages working with the options.
+PageFactory ProgramPages(WizardOptions options);
+
+// Makes the page of a kind as a visible child of host, on the running
+// system's drives and log directory.
 std::unique_ptr<QWidget> CreateProgramPage(PageKind kind, CActiveWnd& host);
 
 } // namespace zd::ui

@@ -1,0 +1,33 @@
+#include "dialog_units.h"
+
+#include <QFontMetrics>
+
+namespace zd::ui {
+
+namespace {
+
+// value * numerator / denominator rounded to nearest, as MulDiv does.
+int MulDiv(int value, int numerator, int denominator)
+{
+    const long long product = static_cast<long long>(value) * numerator;
+    const long long half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+
+} // namespace
+
+DialogBaseUnits BaseUnitsOf(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QRect DialogUnitsToPixels(const QRect& units, DialogBaseUnits base)
+{
+    return {MulDiv(units.x(), base.width, 4), MulDiv(units.y(), base.height, 8), MulDiv(units.width(), base.width, 4),
+            MulDiv(units.height(), base.height, 8)};
+}
+
+} // namespace zd::ui
