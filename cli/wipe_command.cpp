@@ -20,6 +20,7 @@
 
 #include "commands.h"
 #include "console_notifier.h"
+#include "discovery/discovery.h"
 #include "engine/device_access.h"
 #include "engine/run_control.h"
 #include "engine/text.h"
@@ -111,17 +112,38 @@ std::string Size(uint64_t sectors)
     return text;
 }
 
-// A volume is named in the log by its short name; a disk by its device
-// or image file name.
-std::u16string LogDriveName(const DeviceRecord& record, const std::filesystem::path& target)
+// The target as discovery lists it: a disk with its model, a volume with its
+// label. Disk image files are not listed.
+std::optional<DriveEntry> DiscoveredEntry(const DeviceRecord& record, const std::filesystem::path& target)
+{
+    DriveList drives;
+    if (record.kind == LogicalVolume)
+        DiscoverLogicalVolumes(drives);
+    else
+        DiscoverPhysicalDisks(drives);
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        const std::filesystem::path name(std::u16string(FixedTextView(drives.at(i).deviceName)));
+        std::error_code error;
+        if (name == target || std::filesystem::equivalent(name, target, error))
+            return drives.at(i);
+    }
+    return std::nullopt;
+}
+
+// As the wizard names drives in logs: a disk by its model, a volume by its
+// short name; an image file by its file name.
+std::u16string LogDriveName(const DeviceRecord& record, const std::filesystem::path& target,
+                            const std::optional<DriveEntry>& entry)
 {
     if (record.kind == LogicalVolume)
         return platform::VolumeLogName(target.u16string());
+    if (entry && !FixedTextView(entry->caption).empty())
+        return std::u16string(FixedTextView(entry->caption));
     return target.filename().u16string();
 }
 
-void ShowTarget(const DeviceRecord& record, const std::filesystem::path& target, const OverwriteMethod& method,
-                const std::filesystem::path& logDirectory)
+void ShowTarget(const DeviceRecord& record, const std::filesystem::path& target, const std::optional<DriveEntry>& entry,
+                const OverwriteMethod& method, const std::filesystem::path& logDirectory)
 {
     const auto mounts = platform::MountPointsOf(target);
     std::string mountText;
@@ -133,8 +155,13 @@ void ShowTarget(const DeviceRecord& record, const std::filesystem::path& target,
               << (image                          ? "disk image file"
                   : record.kind == LogicalVolume ? "logical volume"
                                                  : "physical disk")
-              << '\n'
-              << "Size:         " << Size(record.sectorCount) << '\n'
+              << '\n';
+    if (entry) {
+        const bool volume = entry->entryKind == kEntryLogicalVolume;
+        std::cout << (volume ? "Volume:       " : "Model:        ")
+                  << Utf16ToUtf8(FixedTextView(volume ? entry->displayName : entry->caption)) << '\n';
+    }
+    std::cout << "Size:         " << Size(record.sectorCount) << '\n'
               << "Mount points: " << (mountText.empty() ? "none" : mountText) << '\n'
               << "Method:       " << method.name << " (" << method.passCount
               << (method.passCount == 1 ? " pass)" : " passes)") << '\n'
@@ -178,7 +205,8 @@ int Wipe(const WipeOptions& options)
     }
     const std::filesystem::path logDirectory =
         options.logDirectory ? std::filesystem::absolute(*options.logDirectory) : platform::LogDirectory();
-    ShowTarget(device, target, *method, logDirectory);
+    const std::optional<DriveEntry> entry = DiscoveredEntry(device, target);
+    ShowTarget(device, target, entry, *method, logDirectory);
     if (!options.yes && !Confirmed(target)) {
         std::cout << "Nothing was wiped.\n";
         return kExitUsage;
@@ -192,7 +220,7 @@ int Wipe(const WipeOptions& options)
     selection.passCount = method->passCount;
     if (custom)
         selection.customString = Utf8ToUtf16(*options.custom);
-    RunLog log{logDirectory, LogDriveName(device, target), Utf8ToUtf16(method->name), {}};
+    RunLog log{logDirectory, LogDriveName(device, target, entry), Utf8ToUtf16(method->name), {}};
     WipeProgress progress;
     ConsoleNotifier notifier(selection, progress, std::cerr, IsTerminal(stderr));
     WipeContext context{selection, device, progress, log, notifier};

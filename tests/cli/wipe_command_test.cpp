@@ -128,13 +128,15 @@ TEST_F(WipeCommandOnDevices, WipesALoopDevice)
     ASSERT_TRUE(loop->attached());
     const auto result = RunCli({Args(loop->path(), {"--method", "6", "--yes"})});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(Contains(result.out,
-                         "Kind:         physical disk\nSize:         32.0 MiB (65536 sectors of 512 bytes)\n"
-                         "Mount points: none\n"))
+    // The disk is named by its model, as discovery lists it, on screen and in
+    // the log's name.
+    const std::string model = "Loop device " + std::filesystem::path(loop->backingFile()).filename().string();
+    EXPECT_TRUE(Contains(result.out, "Kind:         physical disk\nModel:        " + model +
+                                         "\nSize:         32.0 MiB (65536 sectors of 512 bytes)\n"
+                                         "Mount points: none\n"))
         << result.out;
     EXPECT_EQ(ReadAll(loop->backingFile()).find(kOriginal), std::string::npos);
-    const auto name = std::filesystem::path(loop->path()).filename().string();
-    EXPECT_TRUE(Contains(result.out, "Run log: " + (logs.path() / ("Drive__" + name + ".log")).string()));
+    EXPECT_TRUE(Contains(result.out, "Run log: " + (logs.path() / ("Drive__" + model + ".log")).string()));
 }
 
 TEST_F(WipeCommandOnDevices, ShowsMountedPartitionsAndEndsTerminatedWhenTheDiskCannotBeTaken)
@@ -181,8 +183,8 @@ TEST_F(WipeCommandOnDevices, CtrlCDuringAPassEndsItAsCancelled)
     };
     const auto result = RunCli(run);
     EXPECT_EQ(result.exitCode, 1) << result.err;
-    const std::string log =
-        ReadAll(logs.path() / ("Drive__" + std::filesystem::path(loop.path()).filename().string() + ".log"));
+    const std::string log = ReadAll(
+        logs.path() / ("Drive__Loop device " + std::filesystem::path(loop.backingFile()).filename().string() + ".log"));
     EXPECT_TRUE(Contains(log, "1/35 Pass Completed.")) << log;
     EXPECT_TRUE(Contains(log, "/35 Pass Cancelled.")) << log;
     EXPECT_FALSE(Contains(log, "35/35 Pass Completed."));
