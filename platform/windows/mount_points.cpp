@@ -1,6 +1,6 @@
 #include "platform/mount_points.h"
 
-#include "platform/windows_drive_name.h"
+#include "platform/block_device.h"
 
 namespace zd::platform {
 
@@ -8,8 +8,8 @@ namespace zd::platform {
 // a physical disk holds is listed by drive discovery.
 std::vector<std::string> MountPointsOf(const std::filesystem::path& device)
 {
-    const auto target = ClassifyWindowsDriveName(device.u16string());
-    if (!target || target->kind != LogicalVolume)
+    const auto target = SystemDeviceBackend().Classify(device);
+    if (!target || target->imageFile || target->kind != LogicalVolume)
         return {};
     return {device.string() + "\\"};
 }

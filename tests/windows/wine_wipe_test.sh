@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Wipes a disk image file with the cross-built command-line tool under Wine
+# and checks the result the way Windows would leave it: the image holds the
+# method's last pattern and the run log sits in the Windows log directory
+# (C:\Users), named after the image, with CR LF line ends.
+set -euo pipefail
+wine=$1
+exe=$2
+
+prefix=${WINEPREFIX:-$HOME/.wine}
+work=$(mktemp -d /tmp/zd-wine-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+image="$work/wine-disk.img"
+head -c $((4 * 1024 * 1024 + 64 * 512)) /dev/urandom >"$image"
+log="$prefix/drive_c/users/Drive__wine-disk.img.log"
+rm -f "$log"
+
+windows_image="Z:$(tr / '\\' <<<"$image")"
+"$wine" "$exe" wipe "$windows_image" --method "Zero Wipe" --yes
+
+status=0
+if cmp -s "$image" <(head -c "$(stat -c %s "$image")" /dev/zero); then
+  echo "image holds zeros everywhere, tail included"
+else
+  echo "image still holds other bytes than zeros"
+  status=1
+fi
+if [ ! -f "$log" ]; then
+  echo "no run log at $log"
+  exit 1
+fi
+cat "$log"
+lines=$(wc -l <"$log")
+crlf=$(grep -c $'\r$' "$log" || true)
+if [ "$lines" -lt 15 ] || [ "$crlf" -ne "$lines" ]; then
+  echo "expected every one of the log's $lines lines to end in CR LF, $crlf do"
+  status=1
+fi
+for line in "Log File of Zeza Dera" "Drive Name: wine-disk.img" "Algorithm used: Zero Wipe" \
+  "Start Sector  :  0" "End Sector :  8255" "1/1 Pass Completed." "8256 Sector(s) wiped."; do
+  if ! grep -qF -- "$line"$'\r' "$log"; then
+    echo "log lacks the line: $line"
+    status=1
+  fi
+done
+exit "$status"
