@@ -10,19 +10,28 @@ void HoldRun(WipeProgress& progress) { progress.hold.store(HoldRequested); }
 
 void ReleaseRun(WipeProgress& progress)
 {
-    progress.hold.store(NotHeld);
-    progress.hold.notify_all();
+    {
+        std::lock_guard lock(progress.holdMutex);
+        progress.hold.store(NotHeld);
+    }
+    progress.holdChanged.notify_all();
 }
 
 void WaitWhileHeld(WipeProgress& progress)
 {
-    int32_t hold = progress.hold.load();
-    if (hold == NotHeld)
+    if (progress.hold.load() == NotHeld)
         return;
-    if (hold == HoldRequested && progress.hold.compare_exchange_strong(hold, Holding))
-        progress.hold.notify_all(); // for whoever waits to see the run held
-    while ((hold = progress.hold.load()) != NotHeld)
-        progress.hold.wait(hold);
+    std::unique_lock lock(progress.holdMutex);
+    int32_t hold = HoldRequested;
+    if (progress.hold.compare_exchange_strong(hold, Holding))
+        progress.holdChanged.notify_all(); // for whoever waits to see the run held
+    progress.holdChanged.wait(lock, [&] { return progress.hold.load() == NotHeld; });
+}
+
+void WaitUntilHolding(WipeProgress& progress)
+{
+    std::unique_lock lock(progress.holdMutex);
+    progress.holdChanged.wait(lock, [&] { return progress.hold.load() == Holding; });
 }
 
 bool StopRequested(WipeProgress& progress)

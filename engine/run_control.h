@@ -1,6 +1,6 @@
 // How a front end stops or holds a run, and how the engine honours that at
-// its checks. Every access is one atomic load, store or exchange, so the
-// front end never waits for the engine.
+// its checks. The front end's calls never wait for the engine: the hold's
+// lock is only ever held for a store or a check.
 #pragma once
 
 #include "wipe_state.h"
@@ -24,6 +24,10 @@ bool StopRequested(WipeProgress& progress);
 
 // Engine side: waits while the run is held.
 void WaitWhileHeld(WipeProgress& progress);
+
+// Waits until the engine has stopped at a check of a held run, for a caller
+// that must know no write is under way.
+void WaitUntilHolding(WipeProgress& progress);
 
 // Engine side: stores Running at the start of a run, unless a stop was
 // requested before it; that request then ends the first pass at its first

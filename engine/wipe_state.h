@@ -7,9 +7,11 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -112,6 +114,11 @@ struct WipeProgress {
     std::atomic<uint64_t> sectorsDone{0};
     std::atomic<uint64_t> sectorTotal{0};
     std::atomic<int32_t> hold{NotHeld};
+    // Wakes whoever waits for the hold to change. Held only for a store or a
+    // check, never across a write or a notification. (Atomic wait and notify
+    // are not used: MinGW's GCC 12 can lose their wake-ups, GCC bug 106183.)
+    std::mutex holdMutex;
+    std::condition_variable holdChanged;
 };
 
 // One process-wide owner of a record: null while the record does not exist.

@@ -234,9 +234,7 @@ protected:
             auto context = Context();
             outcome = RunWipe(1, context);
         });
-        int32_t hold;
-        while ((hold = progress.hold.load()) != Holding)
-            progress.hold.wait(hold);
+        WaitUntilHolding(progress);
     }
 
     std::thread worker;
@@ -269,19 +267,12 @@ TEST_F(Overwrite, ACancelFromAnotherThreadStopsAtTheNextCheck)
 {
     Open(64 * kBlockBytes);
     Select(2);
-    std::atomic<bool> firstWrite{false};
     notifier.onProgress = [&] {
-        if (progress.sectorsDone.load() == 512) {
-            firstWrite = true;
-            firstWrite.notify_all();
+        if (progress.sectorsDone.load() == 512)
             HoldRun(progress); // wait for the cancel at the next check
-        }
     };
     std::thread ui([&] {
-        firstWrite.wait(false);
-        int32_t hold;
-        while ((hold = progress.hold.load()) != Holding)
-            progress.hold.wait(hold);
+        WaitUntilHolding(progress);
         RequestCancel(progress);
         ReleaseRun(progress);
     });

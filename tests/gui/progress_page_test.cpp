@@ -210,8 +210,7 @@ private slots:
             // The write finishes; the worker then stops at its check, without
             // waiting for this thread to take its progress notification.
             gate.Open();
-            for (int32_t hold; (hold = progress.hold.load()) != zd::Holding;)
-                progress.hold.wait(hold);
+            zd::WaitUntilHolding(progress);
         };
         page->CancelButton()->click();
         QCOMPARE(boxes.requests.size(), std::size_t{1});
