@@ -6,7 +6,11 @@ namespace zd::ui {
 
 std::filesystem::path HelpFilePath()
 {
-    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()) / kHelpFileName;
+    const std::filesystem::path directory(QCoreApplication::applicationDirPath().toStdU16String());
+    const auto preferred = directory / kHelpFileName;
+    const auto html = directory / kHtmlHelpFileName;
+    std::error_code error;
+    return !std::filesystem::exists(preferred, error) && std::filesystem::exists(html, error) ? html : preferred;
 }
 
 } // namespace zd::ui
