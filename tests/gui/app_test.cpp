@@ -24,7 +24,7 @@ namespace {
 
 // A device that notes, when the wipe job releases it, which of the other
 // records still existed.
-class ReleaseProbe final : public zd::platform::BlockDevice {
+class ReleaseProbe final : public zd::ui::test::InertDevice {
 public:
     struct Seen {
         bool released = false;
@@ -38,11 +38,6 @@ public:
         seen_ = {true, !zd::g_driveList.empty(), zd::g_wipeSelection.get() != nullptr,
                  zd::g_wipeProgress.get() != nullptr};
     }
-    bool Read(std::span<std::byte>, uint64_t) override { return false; }
-    bool Write(std::span<const std::byte>, uint64_t) override { return false; }
-    std::optional<uint64_t> Length(zd::platform::DeviceKind) override { return std::nullopt; }
-    bool Prepare(zd::platform::DeviceKind) override { return false; }
-    bool Flush() override { return false; }
 
 private:
     Seen& seen_;

@@ -24,15 +24,10 @@ const QRect kLogicalTile(290, 30, 200, 160);
 
 // A device that notes, when the wipe job releases it, whether the drive list
 // had already been cleared.
-class ReleaseProbe final : public zd::platform::BlockDevice {
+class ReleaseProbe final : public zd::ui::test::InertDevice {
 public:
     explicit ReleaseProbe(bool& driveListClearedFirst) : driveListClearedFirst_(driveListClearedFirst) {}
     ~ReleaseProbe() override { driveListClearedFirst_ = zd::g_driveList.empty(); }
-    bool Read(std::span<std::byte>, uint64_t) override { return false; }
-    bool Write(std::span<const std::byte>, uint64_t) override { return false; }
-    std::optional<uint64_t> Length(zd::platform::DeviceKind) override { return std::nullopt; }
-    bool Prepare(zd::platform::DeviceKind) override { return false; }
-    bool Flush() override { return false; }
 
 private:
     bool& driveListClearedFirst_;

@@ -15,12 +15,24 @@
 #include "pages/main_frame.h"
 #include "pages/persist_wnd.h"
 #include "pages/program_pages.h"
+#include "platform/block_device.h"
 #include "toolkit/active_wnd.h"
 #include "toolkit/app_main_window.h"
 #include "toolkit/base_wnd.h"
 #include "toolkit/message_box.h"
 
 namespace zd::ui::test {
+
+// A device that refuses every operation; tests derive probes from it that
+// watch when the device is released.
+class InertDevice : public zd::platform::BlockDevice {
+public:
+    bool Read(std::span<std::byte>, uint64_t) override { return false; }
+    bool Write(std::span<const std::byte>, uint64_t) override { return false; }
+    std::optional<uint64_t> Length(zd::platform::DeviceKind) override { return std::nullopt; }
+    bool Prepare(zd::platform::DeviceKind) override { return false; }
+    bool Flush() override { return false; }
+};
 
 inline QImage Render(QWidget& widget) { return widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
