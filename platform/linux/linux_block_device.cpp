@@ -6,13 +6,11 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <string>
 
+#include "block_devices.h"
 #include "mountinfo.h"
 #include "platform/aligned_buffer.h"
 #include "platform/full_io.h"
@@ -23,12 +21,7 @@ namespace zd::platform::linux_os {
 
 namespace {
 
-std::filesystem::path SysfsDeviceDir(dev_t device)
-{
-    return "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-}
-
-bool SameDevice(const MountEntry& mount, dev_t device) { return makedev(mount.major, mount.minor) == device; }
+bool SameDevice(const MountEntry& mount, dev_t device) { return MountedDevice(mount) == device; }
 
 bool HoldsMountedFileSystem(dev_t device)
 {
@@ -146,9 +139,9 @@ private:
     {
         if (!Claim())
             return false;
-        for (int number : PartitionNumbers(device_)) {
+        for (const Partition& existing : PartitionsOf(device_)) {
             blkpg_partition partition{};
-            partition.pno = number;
+            partition.pno = existing.number;
             blkpg_ioctl_arg request{};
             request.op = BLKPG_DEL_PARTITION;
             request.datalen = sizeof partition;
@@ -234,22 +227,6 @@ public:
 };
 
 } // namespace
-
-bool IsPartition(dev_t device) { return std::filesystem::exists(SysfsDeviceDir(device) / "partition"); }
-
-std::vector<int> PartitionNumbers(dev_t disk)
-{
-    std::vector<int> numbers;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(SysfsDeviceDir(disk), error)) {
-        std::ifstream file(entry.path() / "partition");
-        int number = 0;
-        if (file >> number)
-            numbers.push_back(number);
-    }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
-}
 
 std::optional<DeviceTarget> ClassifyDevicePath(const std::filesystem::path& name)
 {

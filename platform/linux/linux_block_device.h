@@ -1,11 +1,9 @@
 // Raw block devices (and disk image files) on Linux.
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <memory>
 #include <optional>
-#include <vector>
 
 #include "platform/block_device.h"
 
@@ -16,11 +14,6 @@ namespace zd::platform::linux_os {
 // is taken as a disk image, a physical disk that needs no preparing. Names
 // that are relative or denote anything else are refused.
 std::optional<DeviceTarget> ClassifyDevicePath(const std::filesystem::path& name);
-
-// Partition numbers of a whole disk as sysfs lists them.
-std::vector<int> PartitionNumbers(dev_t disk);
-
-bool IsPartition(dev_t device);
 
 std::unique_ptr<BlockDevice> OpenDevicePath(const DeviceTarget& target);
 

@@ -1,54 +1,25 @@
 #include "platform/system_volume.h"
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <set>
 
+#include "block_devices.h"
 #include "engine/text.h"
-#include "mountinfo.h"
 
 namespace zd::platform {
 
 namespace {
 
-std::optional<dev_t> BlockDeviceNumber(const std::filesystem::path& path)
-{
-    struct stat info {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
-        return std::nullopt;
-    return info.st_rdev;
-}
-
-std::filesystem::path SysfsDir(dev_t device)
-{
-    return "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-}
-
-std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile)
-{
-    std::ifstream in(devFile);
-    unsigned majorNumber = 0, minorNumber = 0;
-    char colon = 0;
-    if (!(in >> majorNumber >> colon >> minorNumber) || colon != ':')
-        return std::nullopt;
-    return makedev(majorNumber, minorNumber);
-}
+using namespace linux_os;
 
 // The device of the file system mounted at "/" (the topmost such mount).
 std::optional<dev_t> RootDevice()
 {
     std::optional<dev_t> root;
-    for (const auto& mount : linux_os::ReadMountInfo()) {
-        if (mount.mountPoint != "/")
-            continue;
-        if (mount.major != 0)
-            root = makedev(mount.major, mount.minor);
-        else if (const auto source = BlockDeviceNumber(mount.source))
-            root = source; // file systems such as btrfs report an anonymous device
+    for (const auto& mount : ReadMountInfo()) {
+        if (mount.mountPoint == "/")
+            root = MountedDevice(mount);
     }
     return root;
 }
@@ -66,7 +37,7 @@ void AddWithUnderlyingDevices(dev_t device, std::set<dev_t>& devices)
     if (!devices.insert(device).second)
         return;
     std::error_code error;
-    const auto dir = std::filesystem::canonical(SysfsDir(device), error);
+    const auto dir = std::filesystem::canonical(SysfsDeviceDir(device), error);
     if (error)
         return;
     if (std::filesystem::exists(dir / "partition"))

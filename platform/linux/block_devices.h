@@ -1,0 +1,37 @@
+// What sysfs and the mount table say about block devices, by device number.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "mountinfo.h"
+
+namespace zd::platform::linux_os {
+
+// The device number of a block device node; nothing for anything else.
+std::optional<dev_t> BlockDeviceNumber(const std::filesystem::path& node);
+
+// The device's directory in sysfs (/sys/dev/block/MAJOR:MINOR).
+std::filesystem::path SysfsDeviceDir(dev_t device);
+
+// Reads a sysfs "dev" file ("MAJOR:MINOR").
+std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile);
+
+bool IsPartition(dev_t device);
+
+struct Partition {
+    int number;
+    dev_t device;
+};
+
+// The partitions of a whole disk as sysfs lists them, by number.
+std::vector<Partition> PartitionsOf(dev_t disk);
+
+// The block device that a mount's file system lives on. File systems such as
+// btrfs report an anonymous device number; their source names the device.
+std::optional<dev_t> MountedDevice(const MountEntry& mount);
+
+} // namespace zd::platform::linux_os
