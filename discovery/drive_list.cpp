@@ -6,4 +6,4 @@ DriveList g_driveList;
 
 void ClearDriveList() { g_driveList.Clear(); }
 
-}  // namespace zd
+} // namespace zd

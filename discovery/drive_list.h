@@ -18,12 +18,12 @@ inline constexpr int32_t kEntryLogicalVolume = 1;
 
 // Every field reads as empty text or 0 unless discovery sets it.
 struct DriveEntry {
-    FixedText deviceName{};  // passed to OpenDevice for a physical disk
+    FixedText deviceName{}; // passed to OpenDevice for a physical disk
     FixedText sizeText{};
     int32_t bytesPerSector = 0;
-    FixedText caption{};  // model for a disk; the volume's name for a volume
+    FixedText caption{}; // model for a disk; the volume's name for a volume
     int32_t entryKind = 0;
-    FixedText displayName{};  // volumes: label " - " caption
+    FixedText displayName{}; // volumes: label " - " caption
     FixedText mediaType{};
     FixedText interfaceType{};
     FixedText fileSystem{};
@@ -47,4 +47,4 @@ extern DriveList g_driveList;
 
 void ClearDriveList();
 
-}  // namespace zd
+} // namespace zd
