@@ -9,8 +9,8 @@
 
 #include "commands.h"
 #include "discovery/discovery.h"
-#include "engine/text.h"
 #include "platform/system_volume.h"
+#include "platform/text.h"
 
 namespace zd::cli {
 

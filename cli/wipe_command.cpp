@@ -23,11 +23,11 @@
 #include "discovery/discovery.h"
 #include "engine/device_access.h"
 #include "engine/run_control.h"
-#include "engine/text.h"
 #include "engine/wipe_run.h"
 #include "platform/log_directory.h"
 #include "platform/mount_points.h"
 #include "platform/system_volume.h"
+#include "platform/text.h"
 
 namespace zd::cli {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/text.h"
+#include "platform/text.h"
 
 namespace zd {
 

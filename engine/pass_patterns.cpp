@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "text.h"
+#include "platform/text.h"
 
 namespace zd {
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "platform/log_directory.h"
-#include "text.h"
+#include "platform/text.h"
 
 namespace zd {
 

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "platform/block_device.h"
-#include "text.h"
+#include "platform/text.h"
 
 namespace zd {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <string_view>
 
-#include "engine/text.h"
+#include "platform/text.h"
 
 namespace zd::ui {
 

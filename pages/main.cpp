@@ -28,7 +28,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Movan Zeza Dera"));
     QApplication::setDesktopFileName(QStringLiteral("zeza-dera"));
 
-    zd::ui::CZezaDeraApp app(zd::ui::CreateProgramPage);
+    zd::ui::CZezaDeraApp app(zd::ui::ProgramPages({}));
     if (!app.InitInstance())
         return 1;
     return QApplication::exec();

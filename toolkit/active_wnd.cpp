@@ -1,8 +1,5 @@
 #include "active_wnd.h"
 
-#include "discovery/drive_list.h"
-#include "engine/wipe_state.h"
-#include "pages/custom_messages.h"
 #include "toolkit/app_main_window.h"
 #include "toolkit/class_background.h"
 
@@ -22,23 +19,15 @@ bool CActiveWnd::Create(QWidget* parent)
 
 intptr_t CActiveWnd::HandleAppMessage(uint32_t message, uintptr_t, intptr_t)
 {
-    switch (message) {
-    case WM_SHOW_DRIVE_PAGE:
-        return SwitchTo(PageKind::Drive);
-    case WM_SHOW_HOME_PAGE:
-        return SwitchTo(PageKind::Home);
-    case WM_SHOW_PROGRESS_PAGE:
-        return SwitchTo(PageKind::Progress);
-    default:
-        return 0;
-    }
+    const std::optional<PageKind> kind = pages_.requestedPage ? pages_.requestedPage(message) : std::nullopt;
+    return kind ? SwitchTo(*kind) : 0;
 }
 
 bool CActiveWnd::CreatePage(PageKind kind)
 {
     if (auto* frame = dynamic_cast<FrameWindow*>(AppMainWindow()))
-        SendAppMessage(frame->PersistentBar(), WM_SHOW_HOME_BUTTON, 0, kind == PageKind::Drive ? 1 : 0);
-    page_ = pages_ ? pages_(kind, *this) : nullptr;
+        SendAppMessage(frame->PersistentBar(), pages_.showHomeButton, 0, kind == PageKind::Drive ? 1 : 0);
+    page_ = pages_.make ? pages_.make(kind, *this) : nullptr;
     if (!page_)
         return false;
     pageKind_ = kind;
@@ -56,10 +45,8 @@ intptr_t CActiveWnd::SwitchTo(PageKind kind)
     // When the old page sent the message, it is gone once this returns; the
     // sender touches nothing of itself afterwards.
     DestroyPage();
-    if (kind == PageKind::Home) {
-        ClearDriveList();
-        ReleaseWipeJob();
-    }
+    if (kind == PageKind::Home && pages_.endVisit)
+        pages_.endVisit();
     if (!CreatePage(kind))
         return -1;
     PlacePage();

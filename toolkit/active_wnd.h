@@ -20,7 +20,21 @@ class CActiveWnd;
 
 // Makes the page of a kind as a visible child of the host. Null when the page
 // cannot be created (or its kind is not part of the program yet).
-using PageFactory = std::function<std::unique_ptr<QWidget>(PageKind kind, CActiveWnd& host)>;
+using PageMaker = std::function<std::unique_ptr<QWidget>(PageKind kind, CActiveWnd& host)>;
+
+// What the host learns from the program's pages, which sit above it: how to
+// make each page, which of the program's messages ask for which page, and
+// what a visit of the wizard leaves to release when the home page returns.
+struct PageFactory {
+    PageMaker make;
+    // The page a message asks for; nothing for any other message.
+    std::function<std::optional<PageKind>(uint32_t message)> requestedPage;
+    // Sent to the frame's persistent bar before each page is made, with
+    // lParam 1 for the drive page (Home shown) and 0 otherwise.
+    uint32_t showHomeButton = 0;
+    // Called before the home page is made again.
+    std::function<void()> endVisit;
+};
 
 class CActiveWnd : public QWidget, public MessageTarget {
     Q_OBJECT
@@ -33,7 +47,7 @@ public:
     // false when the home page cannot be created.
     bool Create(QWidget* parent);
 
-    // WM_SHOW_DRIVE_PAGE, WM_SHOW_HOME_PAGE and WM_SHOW_PROGRESS_PAGE: 0 when
+    // The messages that ask for a page (the factory names them): 0 when
     // the new page exists, -1 when it could not be created (the host is then
     // empty).
     intptr_t HandleAppMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;

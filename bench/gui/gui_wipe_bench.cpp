@@ -21,7 +21,6 @@
 #include <string>
 
 #include "discovery/drive_list.h"
-#include "engine/text.h"
 #include "engine/wipe_state.h"
 #include "pages/confirm_wnd.h"
 #include "pages/drive_discovery.h"
@@ -32,6 +31,7 @@
 #include "pages/program_pages.h"
 #include "pages/zeza_dera_app.h"
 #include "platform/drive_source.h"
+#include "platform/text.h"
 #include "toolkit/base_wnd.h"
 #include "toolkit/control_id.h"
 #include "toolkit/message_box.h"

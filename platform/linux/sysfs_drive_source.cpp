@@ -5,8 +5,8 @@
 #include <set>
 #include <utility>
 
-#include "engine/text.h"
 #include "mountinfo.h"
+#include "platform/text.h"
 #include "sysfs_disk.h"
 #include "volume_probe.h"
 

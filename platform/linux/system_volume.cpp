@@ -5,7 +5,7 @@
 #include <set>
 
 #include "block_devices.h"
-#include "engine/text.h"
+#include "platform/text.h"
 
 namespace zd::platform {
 

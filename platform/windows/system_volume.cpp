@@ -7,7 +7,7 @@
 #include <cwctype>
 #include <vector>
 
-#include "engine/text.h"
+#include "platform/text.h"
 #include "platform/windows_drive_name.h"
 
 namespace zd::platform {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "discovery/discovery.h"
-#include "engine/text.h"
+#include "platform/text.h"
 #include "tests/support/loop_device.h"
 
 namespace zd {

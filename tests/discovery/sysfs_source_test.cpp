@@ -11,8 +11,8 @@
 #include <filesystem>
 
 #include "discovery/discovery.h"
-#include "engine/text.h"
 #include "platform/linux/sysfs_block.h"
+#include "platform/text.h"
 #include "tests/support/loop_device.h"
 
 namespace zd {

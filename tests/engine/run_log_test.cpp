@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/run_control.h"
-#include "engine/text.h"
 #include "engine/wipe_run.h"
 #include "log_file_fixture.h"
+#include "platform/text.h"
 #include "wipe_fixture.h"
 
 namespace zd {

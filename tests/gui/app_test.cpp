@@ -80,10 +80,10 @@ private slots:
         bool progressBeforeFirstPage = false;
         PageLog log;
         PageFactory logging = LoggingPages(log);
-        CZezaDeraApp app([&](PageKind kind, CActiveWnd& host) {
+        CZezaDeraApp app(WithProgramRoutes([&](PageKind kind, CActiveWnd& host) {
             progressBeforeFirstPage = progressBeforeFirstPage || zd::g_wipeProgress.get() != nullptr;
-            return logging(kind, host);
-        });
+            return logging.make(kind, host);
+        }));
         MessageBoxRecorder boxes;
         QVERIFY(app.InitInstance());
         QVERIFY(boxes.requests.empty());

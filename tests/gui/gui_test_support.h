@@ -76,7 +76,7 @@ struct PageLog {
 // progress pages; refuses the kinds in failing.
 inline PageFactory LoggingPages(PageLog& log, std::vector<PageKind> failing = {})
 {
-    return [&log, failing](PageKind kind, CActiveWnd& host) -> std::unique_ptr<QWidget> {
+    return WithProgramRoutes([&log, failing](PageKind kind, CActiveWnd& host) -> std::unique_ptr<QWidget> {
         auto* frame = qobject_cast<CMainFrame*>(AppMainWindow());
         log.homeButtonShown.push_back(frame && frame->Bar() && !frame->Bar()->HomeButton()->isHidden());
         log.created.push_back(kind);
@@ -87,7 +87,7 @@ inline PageFactory LoggingPages(PageLog& log, std::vector<PageKind> failing = {}
         auto page = std::make_unique<QWidget>(&host);
         page->show();
         return page;
-    };
+    });
 }
 
 // A shown main frame made as the application makes it.

@@ -138,12 +138,13 @@ private:
         PageFactory pages = ProgramPages(options);
         if (!cancelInPassTwo)
             return pages;
-        return [pages, options](PageKind kind, CActiveWnd& host) -> std::unique_ptr<QWidget> {
+        pages.make = [make = pages.make, options](PageKind kind, CActiveWnd& host) -> std::unique_ptr<QWidget> {
             if (kind != PageKind::Progress)
-                return pages(kind, host);
+                return make(kind, host);
             auto page = std::make_unique<CancellingProcessWnd>(options);
             return page->Create(&host) ? std::move(page) : nullptr;
         };
+        return pages;
     }
 
     QTemporaryDir logs_;

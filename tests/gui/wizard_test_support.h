@@ -20,11 +20,11 @@
 #include "discovery/drive_list.h"
 #include "engine/device_access.h"
 #include "engine/run_log.h"
-#include "engine/text.h"
 #include "engine/wipe_state.h"
 #include "pages/confirm_wnd.h"
 #include "pages/drive_discovery.h"
 #include "platform/fake/fake_device.h"
+#include "platform/text.h"
 #include "tests/discovery/fake_drive_source.h"
 #include "toolkit/message_box.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "engine/text.h"
+#include "platform/text.h"
 #include "tests/support/loop_device.h"
 
 namespace zd::platform {
