@@ -18,7 +18,7 @@ public:
             return false;
         const Pending write = pending_.front();
         pending_.pop_front();
-        return device_.Write(write.buffer, write.offset);
+        return device_.Write(write.buffer, write.offset) || Fail(device_.LastError());
     }
 
 private:

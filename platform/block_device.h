@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 namespace zd::platform {
 
@@ -41,6 +43,21 @@ public:
     // Waits for the oldest submitted write whose result has not been taken:
     // true when it wrote its whole buffer.
     virtual bool Complete() = 0;
+
+    // Why the last write that failed did, in the system's words; empty
+    // while none has.
+    const std::string& LastError() const { return lastError_; }
+
+protected:
+    // Records why a write failed; returns false for `return Fail(...)`.
+    bool Fail(std::string why)
+    {
+        lastError_ = std::move(why);
+        return false;
+    }
+
+private:
+    std::string lastError_;
 };
 
 // An opened raw device. Every operation is positioned by byte offset; none
@@ -74,6 +91,21 @@ public:
     // each write with Write when its result is taken, so nothing is written
     // ahead of the caller.
     virtual std::unique_ptr<WriteQueue> OpenWriteQueue(unsigned depth);
+
+    // Why the last operation that failed did, in the system's words
+    // ("Input/output error", "/mnt/data is busy"); empty while none has.
+    const std::string& LastError() const { return lastError_; }
+
+protected:
+    // Records why an operation failed; returns false for `return Fail(...)`.
+    bool Fail(std::string why)
+    {
+        lastError_ = std::move(why);
+        return false;
+    }
+
+private:
+    std::string lastError_;
 };
 
 // Turns drive names into targets and targets into open devices.
