@@ -8,21 +8,15 @@
 
 #include "platform/host_info.h"
 #include "platform/text.h"
+#include "smbios.h"
 
 namespace zd::platform {
 
 namespace {
 
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    const auto last = text.find_last_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
-
 std::string Narrow(const wchar_t* text, std::size_t length)
 {
-    return Trimmed(Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length)));
+    return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
 std::string RegistryText(const wchar_t* key, const wchar_t* name)
@@ -74,58 +68,21 @@ std::string Architecture()
     return {};
 }
 
-// String number `index` (1-based) of the SMBIOS structure whose strings
-// start at `strings`; empty for 0 or a number past its strings.
-std::string SmbiosString(const uint8_t* strings, const uint8_t* end, uint8_t index)
-{
-    for (uint8_t number = 1; index != 0 && strings < end && *strings != 0; ++number) {
-        const auto* stop =
-            static_cast<const uint8_t*>(std::memchr(strings, 0, static_cast<std::size_t>(end - strings)));
-        if (!stop)
-            break;
-        if (number == index)
-            return Trimmed(
-                std::string(reinterpret_cast<const char*>(strings), static_cast<std::size_t>(stop - strings)));
-        strings = stop + 1;
-    }
-    return {};
-}
-
-// The System Information structure (type 1) of the raw SMBIOS table:
-// manufacturer, product name and serial number are its strings numbered at
-// offsets 4, 5 and 7.
+// The SMBIOS table as the firmware gives it to Windows.
 void ReadSmbiosSystem(HostInfo& host)
 {
-    const UINT size = GetSystemFirmwareTable('RSMB', 0, nullptr, 0);
+    // The provider 'RSMB', as the four bytes of a big-endian number.
+    constexpr DWORD kRawSmbios = 0x52534D42;
+    const UINT size = GetSystemFirmwareTable(kRawSmbios, 0, nullptr, 0);
     if (size < 8)
         return;
     std::vector<uint8_t> raw(size);
-    if (GetSystemFirmwareTable('RSMB', 0, raw.data(), size) != size)
+    if (GetSystemFirmwareTable(kRawSmbios, 0, raw.data(), size) != size)
         return;
     // RawSMBIOSData: four version bytes, the table's length, the table.
     DWORD length = 0;
     std::memcpy(&length, raw.data() + 4, sizeof length);
-    const uint8_t* at = raw.data() + 8;
-    const uint8_t* const end = at + std::min<std::size_t>(length, size - 8);
-    while (at + 4 <= end) {
-        const uint8_t type = at[0];
-        const uint8_t formatted = at[1];
-        if (formatted < 4 || at + formatted > end)
-            return;
-        const uint8_t* strings = at + formatted;
-        if (type == 1 && formatted >= 8) {
-            host.systemVendor = SmbiosString(strings, end, at[4]);
-            host.systemProduct = SmbiosString(strings, end, at[5]);
-            host.systemSerial = SmbiosString(strings, end, at[7]);
-            return;
-        }
-        if (type == 127) // end of table
-            return;
-        // The strings end with two zero bytes.
-        while (strings + 1 < end && (strings[0] != 0 || strings[1] != 0))
-            ++strings;
-        at = strings + 2;
-    }
+    ReadSmbiosSystemInformation(std::span(raw).subspan(8, std::min<std::size_t>(length, size - 8)), host);
 }
 
 } // namespace
