@@ -16,5 +16,6 @@ void AddProbeCommand(CLI::App& app, int& exitCode);
 void AddListCommand(CLI::App& app, int& exitCode);
 void AddMethodsCommand(CLI::App& app, int& exitCode);
 void AddWipeCommand(CLI::App& app, int& exitCode);
+void AddVerifyRecordCommand(CLI::App& app, int& exitCode);
 
 } // namespace zd::cli

@@ -1,0 +1,41 @@
+#include "platform/sha256.h"
+
+#include <fstream>
+#include <vector>
+
+namespace zd::platform {
+
+std::string HexDigest(const Sha256::Digest& digest)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(digest.size() * 2);
+    for (uint8_t byte : digest) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+    }
+    return hex;
+}
+
+std::string Sha256OfText(std::string_view text)
+{
+    Sha256 hash;
+    hash.Update(std::as_bytes(std::span(text.data(), text.size())));
+    return HexDigest(hash.Finish());
+}
+
+std::optional<std::string> Sha256OfFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    Sha256 hash;
+    std::vector<char> chunk(1 << 16);
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0)
+        hash.Update(std::as_bytes(std::span(chunk.data(), static_cast<std::size_t>(in.gcount()))));
+    if (in.bad())
+        return std::nullopt;
+    return HexDigest(hash.Finish());
+}
+
+} // namespace zd::platform

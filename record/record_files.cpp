@@ -1,0 +1,62 @@
+#include "record_files.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/log_directory.h"
+#include "platform/sha256.h"
+#include "record_json.h"
+
+namespace zd::record {
+
+std::string Utf8FileName(const std::filesystem::path& file)
+{
+    const std::u8string name = file.filename().u8string();
+    return std::string(name.begin(), name.end());
+}
+
+std::filesystem::path PathFromUtf8(std::string_view text) { return std::u8string(text.begin(), text.end()); }
+
+std::filesystem::path FileBesideLog(const std::filesystem::path& logFile, std::string_view extension)
+{
+    std::string name = Utf8FileName(logFile);
+    if (name.ends_with(".log"))
+        name.resize(name.size() - 4);
+    const std::size_t room = platform::kMaxFileNameBytes - extension.size();
+    if (name.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut; // back to the first byte of the character that would be split
+        name.resize(cut);
+    }
+    return logFile.parent_path() / PathFromUtf8(name + std::string(extension));
+}
+
+std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesystem::path& logFile)
+{
+    const auto logSha256 = platform::Sha256OfFile(logFile);
+    if (!logSha256)
+        return std::nullopt;
+    record.logFile = Utf8FileName(logFile);
+    record.logSha256 = *logSha256;
+    const std::string json = RecordToJson(record);
+    SealedRecord sealed{FileBesideLog(logFile, kRecordExtension), FileBesideLog(logFile, kCertificateExtension),
+                        platform::Sha256OfText(json)};
+    if (!platform::WriteLogFile(sealed.json, json, platform::LogWrite::Truncate))
+        return std::nullopt;
+    return sealed;
+}
+
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return std::move(bytes).str();
+}
+
+} // namespace zd::record

@@ -1,0 +1,40 @@
+// Where a run's record lives: beside its run log, with the log's name and
+// another extension ("Drive__X.log" -> "Drive__X.json", "Drive__X.pdf").
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "erasure_record.h"
+
+namespace zd::record {
+
+inline constexpr std::string_view kRecordExtension = ".json";
+inline constexpr std::string_view kCertificateExtension = ".pdf";
+
+// The file beside `logFile` named like it with `extension` in place of
+// ".log", shortened (never inside a character) to a file name's limit.
+std::filesystem::path FileBesideLog(const std::filesystem::path& logFile, std::string_view extension);
+
+struct SealedRecord {
+    std::filesystem::path json;
+    std::filesystem::path certificate; // where the PDF goes, beside the JSON
+    std::string sha256;                // of the JSON as written
+};
+
+// Puts the log's file name and SHA-256 into the record and writes the
+// record's JSON beside the log (replacing an earlier one). Nothing when the
+// log cannot be read or the JSON cannot be written.
+std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesystem::path& logFile);
+
+// A file's name in UTF-8, and a path from UTF-8 text, whatever the system's
+// narrow encoding.
+std::string Utf8FileName(const std::filesystem::path& file);
+std::filesystem::path PathFromUtf8(std::string_view text);
+
+// A file's bytes; nothing when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
+
+} // namespace zd::record
