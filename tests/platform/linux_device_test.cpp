@@ -279,8 +279,20 @@ TEST_F(LinuxDevice, APathSwappedBetweenCheckAndOpenNeverOpensTheSystemVolume)
     LoopDevice system(LoopOptions{});
     LoopDevice harmless(LoopOptions{});
     ASSERT_TRUE(system.attached() && harmless.attached());
-    ::setenv(platform::kTestSystemVolumeVariable, system.path().c_str(), 1);
     const std::string node = harmless.backingFile() + ".node";
+    // Undoes the system volume, the hook and every mount on the node.
+    struct Restore {
+        std::string node;
+        ~Restore()
+        {
+            ::unsetenv(platform::kTestSystemVolumeVariable);
+            SetBeforeOpenHook({});
+            while (::umount2(node.c_str(), 0) == 0) {
+            }
+            std::filesystem::remove(node);
+        }
+    } restore{node};
+    ::setenv(platform::kTestSystemVolumeVariable, system.path().c_str(), 1);
     std::ofstream{node};
     ASSERT_EQ(::mount(harmless.path().c_str(), node.c_str(), nullptr, MS_BIND, nullptr), 0);
     int swaps = 0;
@@ -294,12 +306,6 @@ TEST_F(LinuxDevice, APathSwappedBetweenCheckAndOpenNeverOpensTheSystemVolume)
     EXPECT_EQ(SystemDeviceBackend().OpenExplained(*target, whyNot), nullptr);
     EXPECT_EQ(swaps, 1);
     EXPECT_NE(whyNot.find("holds the running system"), std::string::npos) << whyNot;
-
-    SetBeforeOpenHook({});
-    ::unsetenv(platform::kTestSystemVolumeVariable);
-    while (::umount2(node.c_str(), 0) == 0) {
-    }
-    std::filesystem::remove(node);
 }
 
 TEST_F(LinuxDevice, TheDeviceItselfIsOpenedAndClaimedUntilClosed)
