@@ -11,6 +11,7 @@
 #include "discovery/discovery.h"
 #include "platform/system_volume.h"
 #include "platform/text.h"
+#include "printable.h"
 
 namespace zd::cli {
 
@@ -76,10 +77,10 @@ void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& l
     for (std::size_t i = 0; i < list.size(); ++i) {
         const DriveEntry& entry = list.at(i);
         // The name the wizard shows: a disk's caption, a volume's display name.
-        out << "  " << Text(entry.entryKind == kEntryPhysicalDisk ? entry.caption : entry.displayName)
+        out << "  " << Printable(Text(entry.entryKind == kEntryPhysicalDisk ? entry.caption : entry.displayName))
             << (HoldsSystem(entry) ? "  [holds the running system]" : "") << '\n';
         const auto row = [&out](const char* label, const std::string& value) {
-            out << "    " << std::left << std::setw(18) << label << value << '\n';
+            out << "    " << std::left << std::setw(18) << label << Printable(value) << '\n';
         };
         row("device name", Text(entry.deviceName));
         row("size", Text(entry.sizeText));
@@ -95,6 +96,9 @@ void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& l
 
 void RunList(const ListOptions& options)
 {
+    if (const auto unknown = platform::UnknownSystemVolume())
+        std::cerr << "zeza-dera-cli: the drive of the running system cannot be determined (" << Printable(*unknown)
+                  << "); a drive not marked here may hold it all the same\n";
     DriveList disks, volumes;
     if (!options.logicalOnly)
         DiscoverPhysicalDisks(disks);

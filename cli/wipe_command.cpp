@@ -1,4 +1,4 @@
-// wipe TARGET --method ID|NAME [--custom STRING] [--yes] [--log-dir DIR]:
+// wipe TARGET --method ID|NAME [--custom STRING] [--yes] [--log-dir DIR] [--force-unknown-system]:
 // shows what would be wiped, asks for CONFIRM, and runs the wipe as the
 // wizard's worker thread does, reporting on the console.
 #include <algorithm>
@@ -20,14 +20,14 @@
 
 #include "commands.h"
 #include "console_notifier.h"
-#include "discovery/discovery.h"
 #include "engine/device_access.h"
 #include "engine/run_control.h"
 #include "engine/wipe_run.h"
 #include "platform/log_directory.h"
-#include "platform/mount_points.h"
 #include "platform/system_volume.h"
 #include "platform/text.h"
+#include "wipe_confirmation.h"
+#include "wipe_target.h"
 
 namespace zd::cli {
 
@@ -39,6 +39,7 @@ struct WipeOptions {
     std::optional<std::string> custom;
     bool yes = false;
     std::optional<std::string> logDirectory;
+    bool forceUnknownSystem = false;
 };
 
 constexpr std::size_t kCustomLength = 8;
@@ -96,40 +97,6 @@ std::filesystem::path TargetPath(const std::string& target)
 #endif
 }
 
-std::string Size(uint64_t sectors)
-{
-    const double bytes = static_cast<double>(sectors) * kSectorBytes;
-    const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB"};
-    double value = bytes;
-    std::size_t unit = 0;
-    while (value >= 1024 && unit + 1 < std::size(units)) {
-        value /= 1024;
-        ++unit;
-    }
-    char text[96];
-    std::snprintf(text, sizeof text, "%.1f %s (%llu sectors of 512 bytes)", value, units[unit],
-                  static_cast<unsigned long long>(sectors));
-    return text;
-}
-
-// The target as discovery lists it: a disk with its model, a volume with its
-// label. Disk image files are not listed.
-std::optional<DriveEntry> DiscoveredEntry(const DeviceRecord& record, const std::filesystem::path& target)
-{
-    DriveList drives;
-    if (record.kind == LogicalVolume)
-        DiscoverLogicalVolumes(drives);
-    else
-        DiscoverPhysicalDisks(drives);
-    for (std::size_t i = 0; i < drives.size(); ++i) {
-        const std::filesystem::path name(std::u16string(FixedTextView(drives.at(i).deviceName)));
-        std::error_code error;
-        if (name == target || std::filesystem::equivalent(name, target, error))
-            return drives.at(i);
-    }
-    return std::nullopt;
-}
-
 // As the wizard names drives in logs: a disk by its model, a volume by its
 // short name; an image file by its file name.
 std::u16string LogDriveName(const DeviceRecord& record, const std::filesystem::path& target,
@@ -140,39 +107,6 @@ std::u16string LogDriveName(const DeviceRecord& record, const std::filesystem::p
     if (entry && !FixedTextView(entry->caption).empty())
         return std::u16string(FixedTextView(entry->caption));
     return target.filename().u16string();
-}
-
-void ShowTarget(const DeviceRecord& record, const std::filesystem::path& target, const std::optional<DriveEntry>& entry,
-                const OverwriteMethod& method, const std::filesystem::path& logDirectory)
-{
-    const auto mounts = platform::MountPointsOf(target);
-    std::string mountText;
-    for (const std::string& mount : mounts)
-        mountText += (mountText.empty() ? "" : ", ") + mount;
-    const bool image = std::filesystem::is_regular_file(target);
-    std::cout << "Device:       " << record.devicePath.string() << '\n'
-              << "Kind:         "
-              << (image                          ? "disk image file"
-                  : record.kind == LogicalVolume ? "logical volume"
-                                                 : "physical disk")
-              << '\n';
-    if (entry) {
-        const bool volume = entry->entryKind == kEntryLogicalVolume;
-        std::cout << (volume ? "Volume:       " : "Model:        ")
-                  << Utf16ToUtf8(FixedTextView(volume ? entry->displayName : entry->caption)) << '\n';
-    }
-    std::cout << "Size:         " << Size(record.sectorCount) << '\n'
-              << "Mount points: " << (mountText.empty() ? "none" : mountText) << '\n'
-              << "Method:       " << method.name << " (" << method.passCount
-              << (method.passCount == 1 ? " pass)" : " passes)") << '\n'
-              << "Log folder:   " << logDirectory.string() << '\n';
-}
-
-bool Confirmed(const std::filesystem::path& target)
-{
-    std::cout << "Everything on " << target.string() << " will be destroyed. Type CONFIRM to go on: " << std::flush;
-    std::string answer;
-    return std::getline(std::cin, answer) && answer == "CONFIRM";
 }
 
 int Wipe(const WipeOptions& options)
@@ -190,24 +124,18 @@ int Wipe(const WipeOptions& options)
         return kExitUsage;
     }
 
-    const std::filesystem::path target = TargetPath(options.target);
-    if (platform::HoldsRunningSystem(target)) {
-        std::cerr << "zeza-dera-cli: refusing to wipe " << target.string()
-                  << ": it holds the running system (its root file system, or the disk beneath it)\n";
+    WipeTarget checked = CheckWipeTarget(options.target, TargetPath(options.target), {options.forceUnknownSystem});
+    if (checked.refused()) {
+        std::cerr << "zeza-dera-cli: " << checked.refusal << '\n';
         return kExitUsage;
     }
-    DeviceRecord device;
-    if (!OpenDevice(device, target)) {
-        std::cerr << "zeza-dera-cli: cannot open " << target.string()
-                  << " for wiping (it must be a block device or disk image file of at least 512 bytes that this "
-                     "user may open for writing)\n";
-        return kExitUsage;
-    }
+    const std::filesystem::path& target = checked.path;
+    DeviceRecord& device = *checked.device;
+    const std::optional<DriveEntry>& entry = checked.entry;
     const std::filesystem::path logDirectory =
         options.logDirectory ? std::filesystem::absolute(*options.logDirectory) : platform::LogDirectory();
-    const std::optional<DriveEntry> entry = DiscoveredEntry(device, target);
-    ShowTarget(device, target, entry, *method, logDirectory);
-    if (!options.yes && !Confirmed(target)) {
+    ShowTarget(std::cout, checked, *method, logDirectory);
+    if (!options.yes && !ConfirmWipe(std::cin, std::cout, checked, IsTerminal(stdin))) {
         std::cout << "Nothing was wiped.\n";
         return kExitUsage;
     }
@@ -257,6 +185,8 @@ void AddWipeCommand(CLI::App& app, int& exitCode)
     command->add_option("--custom", options->custom, "The 8 characters that method 16 repeats");
     command->add_flag("--yes", options->yes, "Do not ask for CONFIRM");
     command->add_option("--log-dir", options->logDirectory, "Folder of the run log (default: the system's)");
+    command->add_flag("--force-unknown-system", options->forceUnknownSystem,
+                      "Wipe a drive even when the drive of the running system cannot be determined");
     command->callback([options, &exitCode] { exitCode = Wipe(*options); });
 }
 

@@ -74,6 +74,12 @@ void Tell(QWidget* owner, const char* text, const char* caption, MessageIcon ico
 constexpr const char* kOperatingSystemWarning =
     "You can not wipe this volume. This volume contains Operating System. Please choose another volume.";
 
+QString UnknownSystemText(const std::string& why)
+{
+    return QStringLiteral("The drive of the running system cannot be determined (%1), so any drive may hold it.")
+        .arg(QString::fromStdString(why));
+}
+
 } // namespace
 
 CDriveListWnd::CDriveListWnd(const WizardOptions& options) : options_(options) {}
@@ -81,6 +87,7 @@ CDriveListWnd::CDriveListWnd(const WizardOptions& options) : options_(options) {
 CDriveListWnd::~CDriveListWnd()
 {
     combo_.reset();
+    unknownSystemLine_.reset();
     chooseLabel_.reset();
     customHint_.reset();
     for (auto& group : groups_)
@@ -120,6 +127,15 @@ bool CDriveListWnd::CreateControls()
     combo_->setEditable(true);
     combo_->setInsertPolicy(QComboBox::NoInsert);
     connect(combo_.get(), &QComboBox::currentIndexChanged, this, &CDriveListWnd::OnSelectionChange);
+
+    if (const auto unknown = platform::UnknownSystemVolume()) {
+        unknownSystemLine_ = std::make_unique<QLabel>(UnknownSystemText(*unknown), this);
+        unknownSystemLine_->setTextFormat(Qt::PlainText);
+        unknownSystemLine_->setWordWrap(true);
+        QPalette palette = unknownSystemLine_->palette();
+        palette.setColor(QPalette::WindowText, kSelectDriveColour);
+        unknownSystemLine_->setPalette(palette);
+    }
 
     chooseLabel_ = std::make_unique<QLabel>(QStringLiteral("Choose your option:"), this);
     SetControlId(*chooseLabel_, kChooseLabelId);
@@ -183,6 +199,8 @@ void CDriveListWnd::resizeEvent(QResizeEvent*)
     const int w = width();
     const int h = height();
     combo_->setGeometry(10, 30, w / 2 - 20, 25);
+    if (unknownSystemLine_)
+        unknownSystemLine_->setGeometry(10, 58, w / 2 - 20, 40);
     infoPanel_->setGeometry(0, 100, w / 2 - 20, h - 100);
     chooseLabel_->setGeometry(w - 300, 10, 150, 20);
     for (int i = 0; i < kGroupCount; ++i)
@@ -317,6 +335,7 @@ void CDriveListWnd::OnNext()
     auto record = std::make_unique<DeviceRecord>();
     if (!OpenDevice(*record, std::filesystem::path(Utf16ToUtf8(*openName))))
         return;
+    WarnOfUnknownSystem();
     int answer = CConfirmWnd::kIdCancel;
     {
         // Gone before the page can be.
@@ -330,6 +349,15 @@ void CDriveListWnd::OnNext()
     CreateWipeJob(std::move(record), *selection);
     // The page host destroys this page while handling the message.
     SendAppMessage(parentWidget(), WM_SHOW_PROGRESS_PAGE);
+}
+
+void CDriveListWnd::WarnOfUnknownSystem()
+{
+    const auto unknown = platform::UnknownSystemVolume();
+    if (!unknown)
+        return;
+    ShowMessageBox({this, UnknownSystemText(*unknown) + QStringLiteral(" Make sure that this is not it."),
+                    QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::Ok});
 }
 
 void CDriveListWnd::OnBack()

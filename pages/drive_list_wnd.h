@@ -81,9 +81,13 @@ private:
     // entry and gives the name to open; nothing when the drive holds the
     // running system (the user has been told).
     std::optional<std::u16string> ChosenOpenName(const DriveEntry& entry);
+    // When the drive of the running system cannot be determined, nothing
+    // refuses a drive for holding it: the user is told before confirming.
+    void WarnOfUnknownSystem();
 
     WizardOptions options_;
     std::unique_ptr<QComboBox> combo_;
+    std::unique_ptr<QLabel> unknownSystemLine_; // only while the system's drive is unknown
     std::unique_ptr<QLabel> chooseLabel_;
     std::unique_ptr<QLabel> customHint_;
     std::array<std::unique_ptr<QGroupBox>, kGroupCount> groups_;

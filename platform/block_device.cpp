@@ -37,4 +37,12 @@ std::unique_ptr<WriteQueue> BlockDevice::OpenWriteQueue(unsigned)
     return std::make_unique<DeferredWriteQueue>(*this);
 }
 
+std::unique_ptr<BlockDevice> DeviceBackend::OpenExplained(const DeviceTarget& target, std::string& whyNot) const
+{
+    auto device = Open(target);
+    if (!device)
+        whyNot = "it cannot be opened for reading and writing";
+    return device;
+}
+
 } // namespace zd::platform

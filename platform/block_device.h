@@ -117,8 +117,14 @@ public:
     // the name does not denote a device this program may open.
     virtual std::optional<DeviceTarget> Classify(const std::filesystem::path& name) const = 0;
 
-    // Opens the target for reading and writing, shared with other openers.
+    // Opens the target for reading and writing. Where the system allows,
+    // the device is claimed for this program until it is closed, so a
+    // second run on it is refused here.
     virtual std::unique_ptr<BlockDevice> Open(const DeviceTarget& target) const = 0;
+
+    // Open, telling why a device was not opened, in words for the user ("it
+    // is in use: /dev/sdb1 is mounted at /media/stick").
+    virtual std::unique_ptr<BlockDevice> OpenExplained(const DeviceTarget& target, std::string& whyNot) const;
 };
 
 // The backend of the running operating system.

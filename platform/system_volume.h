@@ -5,27 +5,42 @@
 // Tests point the notion of the system volume at a device they own with the
 // environment variable ZD_TEST_SYSTEM_VOLUME (a device name). That device is
 // treated as holding the system *in addition to* the real one, which stays
-// refused whatever the variable says.
+// refused whatever the variable says. With ZD_TEST_UNKNOWN_SYSTEM_VOLUME set,
+// the system volume counts as undetermined; what is known stays refused.
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace zd::platform {
 
 inline constexpr const char* kTestSystemVolumeVariable = "ZD_TEST_SYSTEM_VOLUME";
+inline constexpr const char* kTestUnknownSystemVariable = "ZD_TEST_UNKNOWN_SYSTEM_VOLUME";
 
 // Whether a logical volume, named by its caption, holds the operating
 // system: on Windows the volume of the Windows directory ("C:"), on Linux the
 // volume mounted at "/".
 bool IsOperatingSystemVolume(std::u16string_view caption);
 
-// Whether wiping the named device would destroy the running system: it is
-// the system volume, a disk or volume beneath it (the disk of its partition,
-// the members of its device-mapper or RAID device), or a disk that holds one
-// of those.
-bool HoldsRunningSystem(const std::filesystem::path& device);
+// Why wiping the named device would destroy the running system, in words
+// for the user ("the root file system is on it"); nothing when it would not,
+// or when the name denotes no device. On Linux: it is a device the system
+// needs (the devices of "/", /boot, /boot/efi, /usr, /var, a live system's
+// medium, this program's file system, swap), a device built on one of them
+// (device-mapper, RAID, a loop device over one), or a disk that holds one.
+std::optional<std::string> RunningSystemConflict(const std::filesystem::path& device);
+
+inline bool HoldsRunningSystem(const std::filesystem::path& device)
+{
+    return RunningSystemConflict(device).has_value();
+}
+
+// Why the drives of the running system cannot be determined (a root file
+// system on the network, say); nothing when they can. Then no drive can be
+// known to be free of the system.
+std::optional<std::string> UnknownSystemVolume();
 
 // The drive part of a logical volume's run log name: its drive letter on
 // Windows ("E" for "E:"), its kernel name on Linux ("sdb1" for "/dev/sdb1").

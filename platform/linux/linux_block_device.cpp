@@ -3,17 +3,23 @@
 #include <fcntl.h>
 #include <linux/blkpg.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
+#include <system_error>
 
 #include "block_devices.h"
+#include "device_users.h"
 #include "mountinfo.h"
 #include "platform/aligned_buffer.h"
 #include "platform/full_io.h"
+#include "system_devices.h"
 #include "unique_fd.h"
 #include "uring_write_queue.h"
 
@@ -21,12 +27,87 @@ namespace zd::platform::linux_os {
 
 namespace {
 
-bool SameDevice(const MountEntry& mount, dev_t device) { return MountedDevice(mount) == device; }
-
-bool HoldsMountedFileSystem(dev_t device)
+std::function<void(const std::filesystem::path&)>& BeforeOpenHook()
 {
-    const auto mounts = ReadMountInfo();
-    return std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry& m) { return SameDevice(m, device); });
+    static std::function<void(const std::filesystem::path&)> hook;
+    return hook;
+}
+
+std::string ErrorText(int error) { return std::generic_category().message(error); }
+
+// The mounts of the device and, when asked, of its partitions.
+std::vector<MountEntry> MountsOn(dev_t device, bool withPartitions)
+{
+    std::set<dev_t> devices{device};
+    if (withPartitions)
+        for (const Partition& partition : PartitionsOf(device))
+            devices.insert(partition.device);
+    auto mounts = ReadMountInfo();
+    std::erase_if(mounts, [&](const MountEntry& mount) {
+        const auto mounted = MountedDevice(mount);
+        return !mounted || !devices.contains(*mounted);
+    });
+    return mounts;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    if (S_ISBLK(a.st_mode))
+        return S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
+    return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens the file behind a descriptor again with other flags: never another
+// file that its path may name by now. Invalid, with errno ESTALE, when what
+// was opened is not the same file after all.
+UniqueFd Reopen(int fd, int flags, const struct stat& expected)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    UniqueFd again(::open(self.c_str(), flags | O_CLOEXEC));
+    struct stat info {};
+    if (again.valid() && (::fstat(again.get(), &info) != 0 || !SameFile(info, expected))) {
+        again.Reset();
+        errno = ESTALE;
+    }
+    return again;
+}
+
+// An image file is locked and an idle block device claimed exclusively, both
+// until the device is closed. A block device with mounted file systems is
+// claimed once they are unmounted (Prepare). Anything else that holds the
+// device refuses it.
+bool ClaimAtOpen(int fd, const struct stat& info, UniqueFd& claim, std::string& whyNot)
+{
+    if (S_ISREG(info.st_mode)) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        whyNot = errno == EWOULDBLOCK ? "another program holds a lock on it (another wipe of it, perhaps)"
+                                      : "it cannot be locked: " + ErrorText(errno);
+        return false;
+    }
+    claim = Reopen(fd, O_RDONLY | O_EXCL, info);
+    if (claim.valid())
+        return true;
+    const int error = errno;
+    if (error == EBUSY && !MountsOn(info.st_rdev, true).empty())
+        return true;
+    whyNot = error == EBUSY    ? "it is in use: " + DescribeDeviceUse(info.st_rdev)
+             : error == ESTALE ? "it changed while it was being opened"
+                               : "it cannot be claimed: " + ErrorText(error);
+    return false;
+}
+
+// Why a mount could not be unmounted: busy, with what is mounted inside it
+// where that is the cause, or the system's error.
+std::string UnmountFailure(const MountEntry& mount, int error)
+{
+    if (error != EBUSY)
+        return mount.mountPoint + " cannot be unmounted: " + ErrorText(error);
+    for (const MountEntry& other : ReadMountInfo())
+        if (other.mountPoint.size() > mount.mountPoint.size() &&
+            other.mountPoint.starts_with(mount.mountPoint == "/" ? "/" : mount.mountPoint + "/"))
+            return mount.mountPoint + " is busy: " + other.mountPoint + " is mounted inside it";
+    return mount.mountPoint + " is busy";
 }
 
 template <class Syscall> ssize_t RetryOnInterrupt(Syscall call)
@@ -40,9 +121,10 @@ template <class Syscall> ssize_t RetryOnInterrupt(Syscall call)
 
 class LinuxBlockDevice final : public BlockDevice {
 public:
-    LinuxBlockDevice(std::filesystem::path path, UniqueFd readWrite, UniqueFd direct, const struct stat& info)
+    LinuxBlockDevice(std::filesystem::path path, UniqueFd readWrite, UniqueFd direct, UniqueFd claim,
+                     const struct stat& info)
         : path_(std::move(path)), readWrite_(std::move(readWrite)), direct_(std::move(direct)),
-          isBlock_(S_ISBLK(info.st_mode)), device_(info.st_rdev)
+          claim_(std::move(claim)), opened_(info), isBlock_(S_ISBLK(info.st_mode)), device_(info.st_rdev)
     {
     }
 
@@ -138,7 +220,7 @@ private:
     bool DeleteLayout()
     {
         if (!Claim())
-            return false;
+            return Fail(path_.string() + " is in use: " + DescribeDeviceUse(device_));
         for (const Partition& existing : PartitionsOf(device_)) {
             blkpg_partition partition{};
             partition.pno = existing.number;
@@ -146,8 +228,11 @@ private:
             request.op = BLKPG_DEL_PARTITION;
             request.datalen = sizeof partition;
             request.data = &partition;
-            if (::ioctl(readWrite_.get(), BLKPG, &request) != 0)
-                return false;
+            if (::ioctl(readWrite_.get(), BLKPG, &request) != 0) {
+                const std::string why = ErrorText(errno);
+                return Fail("partition " + std::to_string(existing.number) + " of " + path_.string() +
+                            " cannot be removed: " + why);
+            }
         }
         return ClearLayoutSectors();
     }
@@ -173,39 +258,47 @@ private:
     }
 
     // A volume that no one holds is claimed exclusively; a mounted one is
-    // unmounted (lazily when busy, as a forced dismount would) and the claim
-    // is tried again. A volume held by something other than a mount, or
-    // mounted as the root file system, is left alone.
+    // unmounted and then claimed. A busy file system would write its data
+    // back over the wipe, so a volume that stays busy is refused, never
+    // detached lazily; so is one held by something other than a mount, or
+    // mounted as the root file system.
     bool LockOrDismount()
     {
         if (Claim())
             return true;
-        auto mounts = ReadMountInfo();
-        std::erase_if(mounts, [&](const MountEntry& m) { return !SameDevice(m, device_); });
-        // Detaching the running system's root would take the system down
-        // under the wipe; such a volume is never released here.
-        const bool isRoot =
-            std::any_of(mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/"; });
-        if (mounts.empty() || isRoot)
-            return false;
+        auto mounts = MountsOn(device_, false);
+        if (mounts.empty())
+            return Fail(path_.string() + " is in use: " + DescribeDeviceUse(device_));
+        // Unmounting the running system's root would take the system down
+        // under the wipe.
+        if (std::any_of(mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/"; }))
+            return Fail(path_.string() + " holds the root file system");
+        // Nothing is unmounted while a process still has files there.
+        std::set<dev_t> fileSystems;
+        for (const MountEntry& mount : mounts) {
+            const dev_t fileSystem = makedev(mount.major, mount.minor);
+            if (!fileSystems.insert(fileSystem).second)
+                continue;
+            if (const auto users = ProcessesUsing(fileSystem); !users.empty())
+                return Fail(mount.mountPoint + " is busy: in use by " + DescribeProcesses(users));
+        }
         std::reverse(mounts.begin(), mounts.end());
         std::stable_sort(mounts.begin(), mounts.end(), [](const MountEntry& a, const MountEntry& b) {
             return a.mountPoint.size() > b.mountPoint.size();
         });
-        for (const MountEntry& mount : mounts) {
-            if (::umount2(mount.mountPoint.c_str(), 0) == 0)
-                continue;
-            if (errno == EBUSY && ::umount2(mount.mountPoint.c_str(), MNT_DETACH) == 0)
-                continue;
-            return false;
-        }
-        Claim();
+        for (const MountEntry& mount : mounts)
+            if (::umount2(mount.mountPoint.c_str(), UMOUNT_NOFOLLOW) != 0)
+                return Fail(UnmountFailure(mount, errno));
+        if (!Claim())
+            return Fail(path_.string() + " is still in use after unmounting: " + DescribeDeviceUse(device_));
         return true;
     }
 
+    // Claims the device exclusively until it is closed, unless it already is.
     bool Claim()
     {
-        claim_ = UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_EXCL));
+        if (!claim_.valid())
+            claim_ = Reopen(readWrite_.get(), O_RDONLY | O_EXCL, opened_);
         return claim_.valid();
     }
 
@@ -213,6 +306,7 @@ private:
     UniqueFd readWrite_;
     UniqueFd direct_;
     UniqueFd claim_; // exclusive claim, held until close
+    struct stat opened_;
     bool isBlock_;
     dev_t device_;
 };
@@ -224,6 +318,10 @@ public:
         return ClassifyDevicePath(name);
     }
     std::unique_ptr<BlockDevice> Open(const DeviceTarget& target) const override { return OpenDevicePath(target); }
+    std::unique_ptr<BlockDevice> OpenExplained(const DeviceTarget& target, std::string& whyNot) const override
+    {
+        return OpenDevicePath(target, &whyNot);
+    }
 };
 
 } // namespace
@@ -232,34 +330,65 @@ std::optional<DeviceTarget> ClassifyDevicePath(const std::filesystem::path& name
 {
     if (!name.is_absolute())
         return std::nullopt;
+    // The device itself, not a link to it, is what is shown, logged and
+    // opened.
+    std::error_code error;
+    const auto path = std::filesystem::canonical(name, error);
     struct stat info {};
-    if (::stat(name.c_str(), &info) != 0)
+    if (error || ::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     if (S_ISREG(info.st_mode))
-        return DeviceTarget{PhysicalDisk, name, true};
+        return DeviceTarget{PhysicalDisk, path, true};
     if (!S_ISBLK(info.st_mode))
         return std::nullopt;
-    const bool volume = IsPartition(info.st_rdev) || HoldsMountedFileSystem(info.st_rdev);
-    return DeviceTarget{volume ? LogicalVolume : PhysicalDisk, name};
+    const bool volume = IsPartition(info.st_rdev) || !MountsOn(info.st_rdev, false).empty();
+    return DeviceTarget{volume ? LogicalVolume : PhysicalDisk, path};
 }
 
-std::unique_ptr<BlockDevice> OpenDevicePath(const DeviceTarget& target)
+void SetBeforeOpenHook(std::function<void(const std::filesystem::path&)> hook) { BeforeOpenHook() = std::move(hook); }
+
+std::unique_ptr<BlockDevice> OpenDevicePath(const DeviceTarget& target, std::string* whyNot)
 {
+    std::string ignored;
+    std::string& why = whyNot ? *whyNot : ignored;
+    if (const auto& hook = BeforeOpenHook())
+        hook(target.path);
+    // Only this descriptor is used from here on: the path was checked
+    // before, but may name another device by now.
     UniqueFd readWrite(::open(target.path.c_str(), O_RDWR | O_CLOEXEC));
-    if (!readWrite.valid())
+    if (!readWrite.valid()) {
+        why = "it cannot be opened: " + ErrorText(errno);
         return nullptr;
+    }
     struct stat info {};
-    if (::fstat(readWrite.get(), &info) != 0 || !(S_ISBLK(info.st_mode) || S_ISREG(info.st_mode)))
+    if (::fstat(readWrite.get(), &info) != 0 || !(S_ISBLK(info.st_mode) || S_ISREG(info.st_mode))) {
+        why = "it is neither a block device nor a regular file";
         return nullptr;
+    }
     // The kernel lets root open a read-only block device for writing and
     // fails only the writes; refuse it here instead.
     int readOnly = 0;
-    if (S_ISBLK(info.st_mode) && (::ioctl(readWrite.get(), BLKROGET, &readOnly) != 0 || readOnly != 0))
+    if (S_ISBLK(info.st_mode) && (::ioctl(readWrite.get(), BLKROGET, &readOnly) != 0 || readOnly != 0)) {
+        why = "it is read-only";
+        return nullptr;
+    }
+    if (S_ISBLK(info.st_mode))
+        if (const auto conflict = RunningSystemDevices().Conflict(info.st_rdev)) {
+            why = "it holds the running system (" + *conflict + ")";
+            return nullptr;
+        }
+    UniqueFd claim;
+    if (!ClaimAtOpen(readWrite.get(), info, claim, why))
         return nullptr;
     // Not every file system takes unbuffered transfers; they then go
     // through the page cache.
-    UniqueFd direct(::open(target.path.c_str(), O_RDWR | O_CLOEXEC | O_DIRECT));
-    return std::make_unique<LinuxBlockDevice>(target.path, std::move(readWrite), std::move(direct), info);
+    UniqueFd direct = Reopen(readWrite.get(), O_RDWR | O_DIRECT, info);
+    if (!direct.valid() && errno == ESTALE) {
+        why = "it changed while it was being opened";
+        return nullptr;
+    }
+    return std::make_unique<LinuxBlockDevice>(target.path, std::move(readWrite), std::move(direct), std::move(claim),
+                                              info);
 }
 
 } // namespace zd::platform::linux_os

@@ -62,6 +62,7 @@ std::vector<MountEntry> ParseMountInfo(std::istream& in)
         std::string source;
         if (!separated || !(fields >> entry.fsType >> source))
             continue;
+        fields >> entry.superOptions;
         if (!ParseDeviceNumber(device, entry.major, entry.minor))
             continue;
         entry.mountPoint = DecodeMountField(mountPoint);

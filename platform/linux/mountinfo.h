@@ -14,7 +14,8 @@ struct MountEntry {
     unsigned minor = 0;
     std::string mountPoint; // escapes decoded
     std::string fsType;
-    std::string source; // escapes decoded; a device node for block file systems
+    std::string source;       // escapes decoded; a device node for block file systems
+    std::string superOptions; // as the kernel writes them, escapes kept ("rw,lowerdir=/a")
 };
 
 // Entries in the table's order. Malformed lines are skipped.

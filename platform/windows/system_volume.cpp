@@ -64,19 +64,28 @@ bool IsOperatingSystemVolume(std::u16string_view caption)
     return caption == WindowsVolume() || (!test.empty() && caption == test);
 }
 
-bool HoldsRunningSystem(const std::filesystem::path& device)
+std::optional<std::string> RunningSystemConflict(const std::filesystem::path& device)
 {
     const std::u16string name = device.u16string();
     if (IsOperatingSystemVolume(name))
-        return true;
+        return "it is the volume of the Windows directory";
     for (const auto& volume : {WindowsVolume(), TestSystemVolume()}) {
         if (volume.empty())
             continue;
         for (const auto& disk : DisksOfVolume(volume))
             if (Upper(disk) == Upper(name))
-                return true;
+                return "the volume " + Utf16ToUtf8(volume) + " is on it";
     }
-    return false;
+    return std::nullopt;
+}
+
+std::optional<std::string> UnknownSystemVolume()
+{
+    if (std::getenv(kTestUnknownSystemVariable))
+        return "a test has made it so";
+    if (WindowsVolume().empty())
+        return "the Windows directory cannot be read";
+    return std::nullopt;
 }
 
 std::u16string VolumeLogName(std::u16string_view caption) { return std::u16string(caption.substr(0, 1)); }

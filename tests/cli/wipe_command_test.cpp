@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cli_process.h"
+#include "engine/device_access.h"
 #include "platform/system_volume.h"
 #include "tests/engine/wipe_fixture.h"
 #include "tests/support/loop_device.h"
@@ -42,6 +43,10 @@ protected:
     {
         std::vector<std::string> args{"wipe", target, "--log-dir", logs.path().string()};
         args.insert(args.end(), more.begin(), more.end());
+        // Where this machine's own drive cannot be told, no device is wiped
+        // without being forced.
+        if (platform::UnknownSystemVolume())
+            args.push_back("--force-unknown-system");
         return args;
     }
 
@@ -121,16 +126,19 @@ protected:
     }
 };
 
-TEST_F(WipeCommandOnDevices, WipesALoopDevice)
+TEST_F(WipeCommandOnDevices, WipesALoopDeviceGivenThroughALink)
 {
     ZD_REQUIRE_LOOP_DEVICES();
     const auto loop = Attach();
     ASSERT_TRUE(loop->attached());
-    const auto result = RunCli({Args(loop->path(), {"--method", "6", "--yes"})});
+    const std::string link = (directory.path() / "by-id-link").string();
+    std::filesystem::create_symlink(loop->path(), link);
+    const auto result = RunCli({Args(link, {"--method", "6", "--yes"})});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     // The disk is named by its model, as discovery lists it, on screen and in
     // the log's name.
     const std::string model = "Loop device " + std::filesystem::path(loop->backingFile()).filename().string();
+    EXPECT_TRUE(Contains(result.out, "Device:       " + loop->path() + " (given as " + link + ")\n")) << result.out;
     EXPECT_TRUE(Contains(result.out, "Kind:         physical disk\nModel:        " + model +
                                          "\nSize:         32.0 MiB (65536 sectors of 512 bytes)\n"
                                          "Mount points: none\n"))
@@ -161,13 +169,60 @@ TEST_F(WipeCommandOnDevices, RefusesTheSystemVolumeAndTheDiskThatHoldsIt)
     ASSERT_TRUE(loop->attached());
     Fill(loop->partitionPath(1), 16384 * 512, kOriginal);
     const std::map<std::string, std::string> env{{platform::kTestSystemVolumeVariable, loop->partitionPath(1)}};
-    for (const std::string& target : {loop->partitionPath(1), loop->path()}) {
+    std::string stacked;
+    ASSERT_TRUE(test::RunCommand("losetup --find --show " + loop->partitionPath(1), &stacked));
+    for (const std::string& target : {loop->partitionPath(1), loop->path(), stacked}) {
         const auto result = RunCli({Args(target, {"--method", "1", "--yes"}), "", env});
         EXPECT_EQ(result.exitCode, 2) << target;
         EXPECT_TRUE(Contains(result.err, "holds the running system")) << result.err;
     }
+    EXPECT_TRUE(test::RunCommand("losetup --detach " + stacked));
     EXPECT_EQ(ReadAll(loop->partitionPath(1)), std::string(16384 * 512, kOriginal));
     EXPECT_TRUE(std::filesystem::is_empty(logs.path()));
+}
+
+TEST_F(WipeCommandOnDevices, ASecondRunOnAClaimedTargetIsRefusedBeforeItTouchesAnything)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    const auto loop = Attach();
+    ASSERT_TRUE(loop->attached());
+    // This test's open devices stand for the first runs.
+    DeviceRecord imageRun, deviceRun;
+    ASSERT_TRUE(OpenDevice(imageRun, image) && OpenDevice(deviceRun, loop->path()));
+    for (const std::string& target : {image.string(), loop->path()}) {
+        const auto result = RunCli({Args(target, {"--method", "1", "--yes"})});
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_TRUE(Contains(result.err, "another wipe of it, perhaps")) << result.err;
+    }
+    EXPECT_EQ(ReadAll(image), std::string(kImageBytes, kOriginal));
+    EXPECT_EQ(ReadAll(loop->backingFile()).find_first_not_of(kOriginal), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(logs.path()));
+}
+
+TEST_F(WipeCommandOnDevices, WhereTheSystemsDriveIsUnknownOnlyAForcedDeviceIsWiped)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    const auto loop = Attach();
+    ASSERT_TRUE(loop->attached());
+    const std::map<std::string, std::string> env{{platform::kTestUnknownSystemVariable, "1"}};
+    const auto wipe = [&](const std::string& target, std::vector<std::string> more = {}) {
+        std::vector<std::string> args{"wipe", target, "--method", "1", "--yes", "--log-dir", logs.path().string()};
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCli({args, "", env});
+    };
+    auto result = wipe(loop->path());
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(Contains(result.err, "cannot be determined")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "--force-unknown-system")) << result.err;
+    EXPECT_EQ(ReadAll(loop->backingFile()).find_first_not_of(kOriginal), std::string::npos);
+
+    result = wipe(image.string());
+    EXPECT_EQ(result.exitCode, 0) << "an image file is no drive of the system: " << result.err;
+
+    result = wipe(loop->path(), {"--force-unknown-system"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "Warning: the drive of the running system cannot be determined")) << result.out;
+    EXPECT_EQ(ReadAll(loop->backingFile()).find(kOriginal), std::string::npos);
 }
 
 TEST_F(WipeCommandOnDevices, CtrlCDuringAPassEndsItAsCancelled)

@@ -94,13 +94,15 @@ TEST_F(ListCommandOnLoopDevices, TextNamesTheVolumeAsTheWizardDoes)
     test::LoopDevice disk(options);
     ASSERT_TRUE(disk.attached());
     const std::string partition = disk.partitionPath(1);
-    ASSERT_TRUE(test::MakeExt4(partition, "ZDTEXT"));
+    // An escape sequence in the label reaches the terminal as text.
+    ASSERT_TRUE(test::MakeExt4(partition, "ZD\x1b[2JTEXT"));
     test::TempMount mount(partition, "ext4");
     ASSERT_TRUE(mount.mounted());
 
     std::string output;
     ASSERT_TRUE(test::RunCommand(kCli + " list --logical", &output));
-    EXPECT_NE(output.find("\n  ZDTEXT - " + partition + "\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("\n  ZD\\u001b[2JTEXT - " + partition + "\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find('\x1b'), std::string::npos);
     EXPECT_EQ(output.find("Physical disks:"), std::string::npos);
 }
 

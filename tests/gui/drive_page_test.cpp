@@ -89,13 +89,17 @@ std::filesystem::path MakeImage(const QTemporaryDir& directory, std::size_t byte
     return file;
 }
 
-class SystemVolumeOverride {
+// Sets a variable of the environment for the lifetime of the object.
+class EnvironmentOverride {
 public:
-    explicit SystemVolumeOverride(const std::string& device)
+    EnvironmentOverride(const char* name, const std::string& value) : name_(name)
     {
-        qputenv(zd::platform::kTestSystemVolumeVariable, QByteArray::fromStdString(device));
+        qputenv(name_, QByteArray::fromStdString(value));
     }
-    ~SystemVolumeOverride() { qunsetenv(zd::platform::kTestSystemVolumeVariable); }
+    ~EnvironmentOverride() { qunsetenv(name_); }
+
+private:
+    const char* name_;
 };
 
 } // namespace
@@ -307,7 +311,7 @@ private slots:
         options.sizeBytes = 1 << 20;
         zd::test::LoopDevice loop(options);
         QVERIFY(loop.attached());
-        const SystemVolumeOverride system(loop.path());
+        const EnvironmentOverride system(zd::platform::kTestSystemVolumeVariable, loop.path());
         const std::u16string device = zd::Utf8ToUtf16(loop.path());
 
         FakeDriveSource drives;
@@ -354,6 +358,41 @@ private slots:
         QVERIFY(!zd::g_wipeJob.get());
         QCOMPARE(zd::g_runLog.logDriveName, std::u16string(u"Image disk"));
         QVERIFY(zd::FixedTextView(zd::g_wipeSelection.get()->driveName) == u"Image disk");
+    }
+
+    void aSystemDriveThatCannotBeDeterminedIsSaidOnThePageAndBeforeTheDialog()
+    {
+        QTemporaryDir directory;
+        const std::filesystem::path image = MakeImage(directory, 1 << 20, 'x');
+        FakeDriveSource drives;
+        drives.disks = {DiskObject(image.u16string(), u"Image disk", u"1048576")};
+        const auto unknownLines = [](CDriveListWnd& page) {
+            int lines = 0;
+            for (const QLabel* label : page.findChildren<QLabel*>())
+                lines += label->isVisible() && label->textFormat() == Qt::PlainText &&
+                         label->text().contains(QStringLiteral("cannot be determined"));
+            return lines;
+        };
+        {
+            DrivePageFrame known(On(drives), true);
+            QCOMPARE(unknownLines(*known.Page()), 0);
+        }
+        const EnvironmentOverride unknown(zd::platform::kTestUnknownSystemVariable, "1");
+        DrivePageFrame shown(On(drives), true);
+        FinishDriveDiscovery();
+        QCOMPARE(unknownLines(*shown.Page()), 1);
+
+        AnsweringBoxes boxes;
+        ConfirmDialogDriver driver([](CConfirmWnd& dialog) { dialog.reject(); });
+        int dialogsBeforeWarning = -1;
+        boxes.onRequest = [&](const MessageBoxRequest&) { dialogsBeforeWarning = driver.shown; };
+        shown.Next();
+        QCOMPARE(boxes.requests.size(), std::size_t{1});
+        QVERIFY(boxes.requests[0].text.contains(QStringLiteral("cannot be determined")));
+        QCOMPARE(boxes.requests[0].caption, QStringLiteral("Warning"));
+        QCOMPARE(boxes.requests[0].icon, MessageIcon::Warning);
+        QCOMPARE(dialogsBeforeWarning, 0);
+        QCOMPARE(driver.shown, 1);
     }
 
     void confirmingStartsTheRunOnTheProgressPageAndItEndsAtHome()

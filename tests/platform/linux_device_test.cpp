@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/mount.h>
+
 #include <fstream>
 
 #include "engine/device_access.h"
+#include "platform/system_volume.h"
 #include "tests/support/loop_device.h"
 
 namespace zd {
@@ -15,6 +18,7 @@ namespace {
 
 using platform::SystemDeviceBackend;
 using platform::linux_os::ClassifyDevicePath;
+using platform::linux_os::SetBeforeOpenHook;
 using test::LoopDevice;
 using test::LoopOptions;
 
@@ -195,23 +199,36 @@ TEST_F(LinuxDevice, DiskWithAMountedPartitionIsNotPrepared)
     EXPECT_TRUE(HasSignature(ReadFileBytes(disk.backingFile(), 0, 512)));
 }
 
-TEST_F(LinuxDevice, MountedVolumeIsUnmountedAndPrepared)
+TEST_F(LinuxDevice, ABusyVolumeIsRefusedUntouchedAndAnIdleOneUnmounted)
 {
     LoopDevice disk(PartitionedDisk());
     ASSERT_TRUE(disk.attached());
     ASSERT_TRUE(test::MakeExt4(disk.partitionPath(1), "DATA"));
     test::TempMount mount(disk.partitionPath(1), "ext4");
     ASSERT_TRUE(mount.mounted());
-    // An open file keeps the file system busy: the dismount must still go on.
-    std::ofstream held(mount.directory() + "/held");
-    ASSERT_TRUE(held);
+    auto held = std::make_unique<std::ofstream>(mount.directory() + "/held");
+    ASSERT_TRUE(*held);
+    ::sync(); // nothing of the file system is left to write back on its own
+    const auto before = ReadFileBytes(disk.backingFile(), 0, 64 << 20);
 
     DeviceRecord record;
     ASSERT_TRUE(OpenDevice(record, disk.partitionPath(1)));
     ASSERT_EQ(record.kind, LogicalVolume);
-    EXPECT_TRUE(PrepareDevice(record));
+    EXPECT_FALSE(PrepareDevice(record)) << "an open file keeps the file system busy";
+    const std::string& why = record.handle->LastError();
+    EXPECT_NE(why.find(mount.directory() + " is busy"), std::string::npos) << why;
+    EXPECT_NE(why.find(std::to_string(::getpid())), std::string::npos) << "names the process that holds it: " << why;
+    EXPECT_TRUE(test::IsMountPoint(mount.directory()));
+    ::sync();
+    EXPECT_TRUE(ReadFileBytes(disk.backingFile(), 0, 64 << 20) == before) << "nothing was written";
+    held.reset();
+
+    EXPECT_TRUE(PrepareDevice(record)) << "once nothing holds it";
     EXPECT_FALSE(test::IsMountPoint(mount.directory()));
-    EXPECT_TRUE(WriteAt(record, std::vector<std::byte>(512, std::byte{1}), 0));
+    const int other = ::open(disk.partitionPath(1).c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+    EXPECT_LT(other, 0) << "claimed once unmounted";
+    if (other >= 0)
+        ::close(other);
 }
 
 TEST_F(LinuxDevice, IdleVolumeIsClaimedExclusively)
@@ -252,6 +269,70 @@ TEST_F(LinuxDevice, PreparingAnIdleDiskRemovesItsLayout)
     EXPECT_FALSE(std::filesystem::exists(disk.partitionPath(2)));
     EXPECT_TRUE(AllZero(ReadFileBytes(disk.backingFile(), 0, 1024))) << "MBR and primary GPT header";
     EXPECT_TRUE(AllZero(ReadFileBytes(disk.backingFile(), options.sizeBytes - 512, 512))) << "backup GPT header";
+}
+
+// A path that names a harmless device when it is checked and the system
+// volume when it is opened: the bind mounts stand in for an attacker who
+// swaps a link or a node in between.
+TEST_F(LinuxDevice, APathSwappedBetweenCheckAndOpenNeverOpensTheSystemVolume)
+{
+    LoopDevice system(LoopOptions{});
+    LoopDevice harmless(LoopOptions{});
+    ASSERT_TRUE(system.attached() && harmless.attached());
+    const std::string node = harmless.backingFile() + ".node";
+    // Undoes the system volume, the hook and every mount on the node.
+    struct Restore {
+        std::string node;
+        ~Restore()
+        {
+            ::unsetenv(platform::kTestSystemVolumeVariable);
+            SetBeforeOpenHook({});
+            while (::umount2(node.c_str(), 0) == 0) {
+            }
+            std::filesystem::remove(node);
+        }
+    } restore{node};
+    ::setenv(platform::kTestSystemVolumeVariable, system.path().c_str(), 1);
+    std::ofstream{node};
+    ASSERT_EQ(::mount(harmless.path().c_str(), node.c_str(), nullptr, MS_BIND, nullptr), 0);
+    int swaps = 0;
+    SetBeforeOpenHook([&](const std::filesystem::path&) {
+        swaps += ::mount(system.path().c_str(), node.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    });
+
+    std::string whyNot;
+    const auto target = SystemDeviceBackend().Classify(node);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(SystemDeviceBackend().OpenExplained(*target, whyNot), nullptr);
+    EXPECT_EQ(swaps, 1);
+    EXPECT_NE(whyNot.find("holds the running system"), std::string::npos) << whyNot;
+}
+
+TEST_F(LinuxDevice, TheDeviceItselfIsOpenedAndClaimedUntilClosed)
+{
+    LoopDevice loop(LoopOptions{});
+    ASSERT_TRUE(loop.attached());
+    const std::string link = loop.backingFile() + ".link";
+    std::filesystem::create_symlink(loop.path(), link);
+    DeviceRecord record;
+    ASSERT_TRUE(OpenDevice(record, link));
+    EXPECT_EQ(record.devicePath, loop.path()) << "links resolved";
+
+    std::string whyNot;
+    const auto target = SystemDeviceBackend().Classify(loop.path());
+    EXPECT_EQ(SystemDeviceBackend().OpenExplained(*target, whyNot), nullptr) << "claimed by the first opener";
+    EXPECT_NE(whyNot.find("in use"), std::string::npos) << whyNot;
+
+    DeviceRecord image;
+    ASSERT_TRUE(OpenDevice(image, loop.backingFile()));
+    const auto imageTarget = SystemDeviceBackend().Classify(loop.backingFile());
+    EXPECT_EQ(SystemDeviceBackend().OpenExplained(*imageTarget, whyNot), nullptr) << "an image file is locked";
+    EXPECT_NE(whyNot.find("lock"), std::string::npos) << whyNot;
+
+    record.handle.reset();
+    image.handle.reset();
+    EXPECT_TRUE(OpenDevice(record, loop.path()) && OpenDevice(image, loop.backingFile())) << "closing ends the claims";
+    std::filesystem::remove(link);
 }
 
 } // namespace

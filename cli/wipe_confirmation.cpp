@@ -1,0 +1,93 @@
+#include "wipe_confirmation.h"
+
+#include <cstdio>
+#include <string>
+
+#include "engine/device_access.h"
+#include "platform/mount_points.h"
+#include "printable.h"
+
+namespace zd::cli {
+
+namespace {
+
+// Beyond this a disk is likely one of the machine's main drives.
+constexpr uint64_t kLargeDiskBytes = 1'000'000'000'000;
+
+std::string Size(uint64_t sectors)
+{
+    const double bytes = static_cast<double>(sectors) * kSectorBytes;
+    const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB"};
+    double value = bytes;
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "%.1f %s (%llu sectors of 512 bytes)", value, units[unit],
+                  static_cast<unsigned long long>(sectors));
+    return text;
+}
+
+std::string Text(const FixedText& field) { return Printable(Utf16ToUtf8(FixedTextView(field))); }
+
+bool Answered(std::istream& in, const std::string& expected)
+{
+    std::string answer;
+    return std::getline(in, answer) && answer == expected;
+}
+
+} // namespace
+
+void ShowTarget(std::ostream& out, const WipeTarget& target, const OverwriteMethod& method,
+                const std::filesystem::path& logDirectory)
+{
+    const DeviceRecord& record = *target.device;
+    std::string mounts;
+    for (const std::string& mount : platform::MountPointsOf(target.path))
+        mounts += (mounts.empty() ? "" : ", ") + Printable(mount);
+    if (!target.unknownSystem.empty())
+        out << "Warning: the drive of the running system cannot be determined (" << Printable(target.unknownSystem)
+            << "); make sure this is not it.\n";
+    out << "Device:       " << Printable(target.path.string());
+    if (target.given != target.path.string())
+        out << " (given as " << Printable(target.given) << ")";
+    out << '\n'
+        << "Kind:         "
+        << (target.imageFile               ? "disk image file"
+            : record.kind == LogicalVolume ? "logical volume"
+                                           : "physical disk")
+        << '\n';
+    if (target.entry) {
+        const bool volume = target.entry->entryKind == kEntryLogicalVolume;
+        out << (volume ? "Volume:       " : "Model:        ")
+            << Text(volume ? target.entry->displayName : target.entry->caption) << '\n';
+        // The serial number goes here, after the model, once discovery
+        // reports one.
+    }
+    out << "Size:         " << Size(record.sectorCount) << '\n'
+        << "Mount points: " << (mounts.empty() ? "none" : mounts) << '\n'
+        << "Method:       " << method.name << " (" << method.passCount
+        << (method.passCount == 1 ? " pass)" : " passes)") << '\n'
+        << "Log folder:   " << Printable(logDirectory.string()) << '\n';
+}
+
+bool ConfirmWipe(std::istream& in, std::ostream& out, const WipeTarget& target, bool terminal)
+{
+    const std::string name = Printable(target.path.string());
+    out << "Everything on " << name << " will be destroyed. Type CONFIRM to go on: " << std::flush;
+    if (!Answered(in, "CONFIRM"))
+        return false;
+    const DeviceRecord& record = *target.device;
+    const bool largeDisk =
+        !target.imageFile && record.kind == PhysicalDisk && record.sectorCount > kLargeDiskBytes / kSectorBytes;
+    if (!terminal || !largeDisk)
+        return true;
+    const std::string kernelName = target.path.filename().string();
+    out << name << " is a whole disk of " << Size(record.sectorCount) << ". Type its name, " << Printable(kernelName)
+        << ", to go on: " << std::flush;
+    return Answered(in, kernelName);
+}
+
+} // namespace zd::cli
