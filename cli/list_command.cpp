@@ -5,10 +5,12 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "commands.h"
 #include "discovery/discovery.h"
+#include "platform/identity_check.h"
 #include "platform/system_volume.h"
 #include "platform/text.h"
 #include "printable.h"
@@ -32,41 +34,47 @@ bool HoldsSystem(const DriveEntry& entry)
     return platform::HoldsRunningSystem(std::filesystem::path(std::u16string(FixedTextView(name))));
 }
 
-std::string JsonString(const std::string& text)
+using Json = nlohmann::ordered_json;
+
+Json IdentityJson(const platform::DeviceIdentity& identity)
 {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    Json backingFile = nullptr;
+    if (const auto& file = identity.backingFile)
+        backingFile = {
+            {"path", file->path}, {"device", file->device}, {"inode", file->inode}, {"offset", file->offset}};
+    const std::string deviceNumber = platform::DeviceNumberText(identity.deviceNumber);
+    return {{"devicePath", identity.devicePath},
+            {"deviceNumber", deviceNumber.empty() ? Json(nullptr) : Json(deviceNumber)},
+            {"model", identity.model},
+            {"serial", identity.serial},
+            {"wwn", identity.wwn},
+            {"firmware", identity.firmware},
+            {"transport", identity.transport},
+            {"rotational", identity.rotational ? Json(*identity.rotational) : Json(nullptr)},
+            {"logicalSectorSize", identity.logicalSectorSize},
+            {"physicalSectorSize", identity.physicalSectorSize},
+            {"sizeBytes", identity.sizeBytes},
+            {"backingFile", std::move(backingFile)}};
 }
 
-void WriteJsonEntries(std::ostream& out, const DriveList& list)
+Json EntriesJson(const DriveList& list)
 {
-    out << "[";
+    Json entries = Json::array();
     for (std::size_t i = 0; i < list.size(); ++i) {
         const DriveEntry& entry = list.at(i);
-        out << (i == 0 ? "\n" : ",\n") << "    {\"deviceName\": " << JsonString(Text(entry.deviceName))
-            << ", \"sizeText\": " << JsonString(Text(entry.sizeText))
-            << ", \"bytesPerSector\": " << entry.bytesPerSector << ", \"caption\": " << JsonString(Text(entry.caption))
-            << ", \"entryKind\": " << entry.entryKind << ", \"displayName\": " << JsonString(Text(entry.displayName))
-            << ", \"mediaType\": " << JsonString(Text(entry.mediaType))
-            << ", \"interfaceType\": " << JsonString(Text(entry.interfaceType))
-            << ", \"fileSystem\": " << JsonString(Text(entry.fileSystem))
-            << ", \"holdsRunningSystem\": " << (HoldsSystem(entry) ? "true" : "false") << "}";
+        entries.push_back({{"deviceName", Text(entry.deviceName)},
+                           {"sizeText", Text(entry.sizeText)},
+                           {"bytesPerSector", entry.bytesPerSector},
+                           {"caption", Text(entry.caption)},
+                           {"entryKind", entry.entryKind},
+                           {"displayName", Text(entry.displayName)},
+                           {"mediaType", Text(entry.mediaType)},
+                           {"interfaceType", Text(entry.interfaceType)},
+                           {"fileSystem", Text(entry.fileSystem)},
+                           {"holdsRunningSystem", HoldsSystem(entry)},
+                           {"identity", IdentityJson(entry.identity)}});
     }
-    out << (list.empty() ? "]" : "\n  ]");
+    return entries;
 }
 
 void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& list)
@@ -91,6 +99,8 @@ void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& l
         row("media type", Text(entry.mediaType));
         row("interface type", Text(entry.interfaceType));
         row("file system", Text(entry.fileSystem));
+        row("serial number", entry.identity.serial);
+        row("WWN", entry.identity.wwn);
     }
 }
 
@@ -105,16 +115,14 @@ void RunList(const ListOptions& options)
     if (!options.physicalOnly)
         DiscoverLogicalVolumes(volumes);
     if (options.json) {
-        std::cout << "{";
-        if (!options.logicalOnly) {
-            std::cout << "\n  \"physicalDisks\": ";
-            WriteJsonEntries(std::cout, disks);
-        }
-        if (!options.physicalOnly) {
-            std::cout << (options.logicalOnly ? "" : ",") << "\n  \"logicalVolumes\": ";
-            WriteJsonEntries(std::cout, volumes);
-        }
-        std::cout << "\n}\n";
+        Json listing = Json::object();
+        if (!options.logicalOnly)
+            listing["physicalDisks"] = EntriesJson(disks);
+        if (!options.physicalOnly)
+            listing["logicalVolumes"] = EntriesJson(volumes);
+        // Drives may report bytes that are no UTF-8; they must not end the
+        // listing.
+        std::cout << listing.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
         return;
     }
     if (!options.logicalOnly)

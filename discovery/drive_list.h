@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/device_identity.h"
 #include "platform/text.h"
 
 namespace zd {
@@ -27,6 +28,10 @@ struct DriveEntry {
     FixedText mediaType{};
     FixedText interfaceType{};
     FixedText fileSystem{};
+    // What tells the drive from any other, shown before a wipe and checked
+    // again before its first write; a volume's carries its disk's model
+    // and serial where the system tells them.
+    platform::DeviceIdentity identity;
 };
 
 class DriveList {

@@ -22,18 +22,7 @@ void ReadInto(DriveObject& object, std::u16string_view property, FixedText& fiel
 uint64_t ReadSize(DriveObject& object)
 {
     const auto text = object.ReadText(platform::kPropertySize);
-    if (!text || text->empty())
-        return 0;
-    uint64_t size = 0;
-    for (const char16_t c : *text) {
-        if (c < u'0' || c > u'9')
-            return 0;
-        const unsigned digit = c - u'0';
-        if (size > (std::numeric_limits<uint64_t>::max() - digit) / 10)
-            return 0;
-        size = size * 10 + digit;
-    }
-    return size;
+    return text ? ParseDecimal(*text).value_or(0) : 0;
 }
 
 std::u16string_view VolumeMediaType(int64_t code)
@@ -68,6 +57,7 @@ std::unique_ptr<DriveEntry> PhysicalDiskEntry(DriveObject& disk)
         entry->bytesPerSector = static_cast<int32_t>(*bytesPerSector);
     ReadInto(disk, platform::kPropertyMediaType, entry->mediaType);
     ReadInto(disk, platform::kPropertyInterfaceType, entry->interfaceType);
+    entry->identity = disk.ReadIdentity();
     entry->entryKind = kEntryPhysicalDisk;
     return entry;
 }
@@ -94,6 +84,7 @@ std::unique_ptr<DriveEntry> LogicalVolumeEntry(DriveObject& volume)
     if (const auto code = volume.ReadInteger(platform::kPropertyMediaType))
         SetFixedText(entry->mediaType, VolumeMediaType(*code));
     ReadInto(volume, platform::kPropertyFileSystem, entry->fileSystem);
+    entry->identity = volume.ReadIdentity();
     entry->entryKind = kEntryLogicalVolume;
     return entry;
 }

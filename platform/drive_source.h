@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "device_identity.h"
+
 namespace zd::platform {
 
 enum class DriveQuery {
@@ -45,6 +47,12 @@ public:
     // Whether the drive is an optical drive. Windows asks by the caption
     // read from the object, as a root path.
     virtual bool IsOpticalDrive(std::u16string_view caption) = 0;
+
+    // What tells this disk or volume from any other, as ReadDeviceIdentity
+    // reads it for the same device (identity_reader.h); a volume carries the
+    // drive facts (model, serial, ...) of the disk it lives on where the
+    // system tells them. Facts the system does not tell stay empty.
+    virtual DeviceIdentity ReadIdentity() = 0;
 };
 
 class DriveSource {

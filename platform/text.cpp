@@ -109,4 +109,20 @@ std::string Utf16ToUtf8(std::u16string_view text)
     return out;
 }
 
+std::optional<uint64_t> ParseDecimal(std::u16string_view text)
+{
+    if (text.empty())
+        return std::nullopt;
+    uint64_t value = 0;
+    for (const char16_t c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const unsigned digit = c - u'0';
+        if (value > (UINT64_MAX - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
 } // namespace zd

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +23,9 @@ std::u16string_view FixedTextView(const FixedText& field);
 // Invalid input sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+
+// The whole text as an unsigned decimal number ("500107862016"); nullopt
+// when it is empty, holds anything but digits or does not fit in 64 bits.
+std::optional<uint64_t> ParseDecimal(std::u16string_view text);
 
 } // namespace zd

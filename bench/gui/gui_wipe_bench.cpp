@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,7 @@
 #include "pages/program_pages.h"
 #include "pages/zeza_dera_app.h"
 #include "platform/drive_source.h"
+#include "platform/identity_reader.h"
 #include "platform/text.h"
 #include "toolkit/base_wnd.h"
 #include "toolkit/control_id.h"
@@ -64,6 +66,11 @@ public:
     }
     std::optional<int64_t> ReadInteger(std::u16string_view) override { return 512; }
     bool IsOpticalDrive(std::u16string_view) override { return false; }
+    zd::platform::DeviceIdentity ReadIdentity() override
+    {
+        return zd::platform::ReadDeviceIdentity(std::filesystem::path(device_))
+            .value_or(zd::platform::DeviceIdentity{});
+    }
 
 private:
     std::u16string device_;

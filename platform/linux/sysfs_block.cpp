@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 
 #include "unique_fd.h"
 
@@ -23,15 +22,6 @@ template <class Visit> void ForEachEntry(const fs::path& directory, Visit visit)
     std::error_code error;
     for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
         visit(it->path());
-}
-
-template <class Number> std::optional<Number> ParseNumber(std::string_view text)
-{
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
 }
 
 SysfsBlockDevice ReadBlockDevice(const std::string& name, const fs::path& directory)
@@ -94,12 +84,12 @@ bool NaturalLess(const std::string& a, const std::string& b)
     return a.size() - i < b.size() - j;
 }
 
-std::optional<std::string> ReadAttribute(const fs::path& file)
+std::optional<std::string> ReadRawAttribute(const fs::path& file)
 {
     const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid())
         return std::nullopt;
-    std::string text;
+    std::string bytes;
     char chunk[4096];
     for (;;) {
         const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
@@ -107,14 +97,23 @@ std::optional<std::string> ReadAttribute(const fs::path& file)
             return std::nullopt;
         if (got == 0)
             break;
-        text.append(chunk, static_cast<std::size_t>(got));
+        bytes.append(chunk, static_cast<std::size_t>(got));
     }
+    return bytes;
+}
+
+std::optional<std::string> ReadAttribute(const fs::path& file)
+{
+    auto raw = ReadRawAttribute(file);
+    if (!raw)
+        return std::nullopt;
+    std::string& text = *raw;
     const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\0'; };
     while (!text.empty() && isBlank(text.back()))
         text.pop_back();
     const auto first = std::find_if_not(text.begin(), text.end(), isBlank);
     text.erase(text.begin(), first);
-    return text;
+    return raw;
 }
 
 std::optional<unsigned long long> ReadSizeInBytes(const fs::path& directory)

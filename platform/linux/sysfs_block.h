@@ -2,9 +2,11 @@
 // running system, a fixture tree in tests).
 #pragma once
 
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zd::platform::linux_os {
@@ -27,6 +29,20 @@ std::vector<SysfsDisk> ListSysfsDisks(const std::filesystem::path& root);
 // A sysfs attribute's text without surrounding blanks and line ends;
 // nullopt when it cannot be read.
 std::optional<std::string> ReadAttribute(const std::filesystem::path& file);
+
+// A binary attribute's bytes as they are (vpd_pg83); nullopt when it cannot
+// be read.
+std::optional<std::string> ReadRawAttribute(const std::filesystem::path& file);
+
+// The whole text as a decimal number; nullopt for anything else.
+template <class Number> std::optional<Number> ParseNumber(std::string_view text)
+{
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
 
 // The attribute "size" (in 512-byte sectors) in bytes; nullopt when it
 // cannot be read or is not a number.

@@ -75,14 +75,34 @@ std::string DiskCaption(const SysfsDisk& disk)
         if (const auto backing = ReadAttribute(disk.directory / "loop/backing_file"))
             return "Loop device " + fs::path(*backing).filename().string();
     }
+    const std::string model = DiskModel(disk);
+    return model.empty() ? disk.name : model;
+}
+
+std::string DiskModel(const SysfsDisk& disk)
+{
+    if (StartsWith(disk.name, "mmcblk"))
+        return ReadAttribute(disk.directory / "device/name").value_or("");
     const std::string model = ReadAttribute(disk.directory / "device/model").value_or("");
     if (model.empty())
-        return disk.name;
+        return model;
     // libata puts "ATA" where the vendor goes; it names no maker.
     const std::string vendor = ReadAttribute(disk.directory / "device/vendor").value_or("");
     if (vendor.empty() || vendor == "ATA" || StartsWith(model, vendor))
         return model;
     return vendor + " " + model;
+}
+
+std::string UsbSerial(const SysfsDisk& disk, const fs::path& devicesRoot)
+{
+    // The nearest USB parent with a vendor id is the device; its interface
+    // lies below, its hubs (whose "serial" names a bus) above.
+    std::error_code error;
+    for (const auto& parent : ParentDevices(disk, devicesRoot)) {
+        if (Subsystem(parent) == "usb" && fs::exists(parent / "idVendor", error))
+            return ReadAttribute(parent / "serial").value_or("");
+    }
+    return {};
 }
 
 std::string DiskTransport(const SysfsDisk& disk, const fs::path& devicesRoot)

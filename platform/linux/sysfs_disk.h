@@ -16,6 +16,15 @@ bool IsListedDisk(const SysfsDisk& disk);
 // backing file's name for a loop device; otherwise the kernel name.
 std::string DiskCaption(const SysfsDisk& disk);
 
+// The model as the drive reports it, after its vendor where that names a
+// maker (SCSI and USB disks); the card's name for an MMC/SD card; empty
+// when sysfs tells none.
+std::string DiskModel(const SysfsDisk& disk);
+
+// The serial number of the USB device the disk sits on; empty for a disk
+// that is not on USB or a device without one.
+std::string UsbSerial(const SysfsDisk& disk, const std::filesystem::path& devicesRoot);
+
 // The transport in capitals, as lsblk names it ("SATA", "USB", "NVME",
 // "SCSI", "VIRTIO", "MMC", "LOOP"); empty when it cannot be told.
 // `devicesRoot` is <root>/sys/devices, where the walk up the parents stops.

@@ -8,6 +8,7 @@
 #include "mountinfo.h"
 #include "platform/text.h"
 #include "sysfs_disk.h"
+#include "sysfs_identity.h"
 #include "volume_probe.h"
 
 namespace zd::platform {
@@ -30,7 +31,10 @@ std::optional<std::u16string> SizeText(const fs::path& directory)
 
 class DiskObject final : public DriveObject {
 public:
-    DiskObject(const SysfsDisk& disk, const fs::path& devicesRoot) : disk_(disk), devicesRoot_(devicesRoot) {}
+    DiskObject(const SysfsDisk& disk, const fs::path& root, const fs::path& devicesRoot)
+        : disk_(disk), root_(root), devicesRoot_(devicesRoot)
+    {
+    }
 
     std::optional<std::u16string> ReadText(std::u16string_view property) override
     {
@@ -60,8 +64,11 @@ public:
 
     bool IsOpticalDrive(std::u16string_view) override { return IsOpticalDisk(disk_); }
 
+    DeviceIdentity ReadIdentity() override { return ReadSysfsIdentity(root_, disk_, disk_); }
+
 private:
     const SysfsDisk& disk_;
+    const fs::path& root_;
     const fs::path& devicesRoot_;
 };
 
@@ -101,6 +108,8 @@ public:
     }
 
     bool IsOpticalDrive(std::u16string_view) override { return IsOpticalDisk(disk_); }
+
+    DeviceIdentity ReadIdentity() override { return ReadSysfsIdentity(root_, disk_, volume_); }
 
 private:
     const std::optional<VolumeProbe>& Probe()
@@ -192,7 +201,7 @@ void SysfsDriveSource::EnumerateDisks(const std::function<void(DriveObject&)>& v
     for (const auto& disk : ListSysfsDisks(root_)) {
         if (!IsListedDisk(disk))
             continue;
-        DiskObject object(disk, devicesRoot);
+        DiskObject object(disk, root_, devicesRoot);
         visit(object);
     }
 }

@@ -8,6 +8,9 @@
 #include <limits>
 
 #include "platform/drive_source.h"
+#include "platform/text.h"
+#include "platform/wmi_identity.h"
+#include "storage_query.h"
 
 namespace zd::platform {
 
@@ -36,7 +39,10 @@ std::u16string BstrText(BSTR text)
 class WmiDriveObject final : public DriveObject {
 public:
     // `value` is the one VARIANT every read of this object goes through.
-    WmiDriveObject(IWbemClassObject* object, VARIANT& value) : object_(object), value_(value) {}
+    WmiDriveObject(IWbemClassObject* object, VARIANT& value, DriveQuery query)
+        : object_(object), value_(value), query_(query)
+    {
+    }
 
     std::optional<std::u16string> ReadText(std::u16string_view property) override
     {
@@ -92,6 +98,19 @@ public:
         return GetDriveTypeW(Wide(std::u16string(caption))) == DRIVE_CDROM;
     }
 
+    DeviceIdentity ReadIdentity() override
+    {
+        if (query_ == DriveQuery::LogicalVolumes)
+            return WmiVolumeIdentity(*this);
+        DeviceIdentity identity = WmiDiskIdentity(*this);
+        if (!identity.devicePath.empty()) {
+            const StorageFacts facts = QueryStorageFacts(Utf8ToUtf16(identity.devicePath));
+            identity.rotational = facts.rotational;
+            identity.physicalSectorSize = facts.physicalSectorSize;
+        }
+        return identity;
+    }
+
 private:
     bool Get(std::u16string_view property)
     {
@@ -101,9 +120,10 @@ private:
 
     IWbemClassObject* object_;
     VARIANT& value_;
+    DriveQuery query_;
 };
 
-void VisitObjects(IEnumWbemClassObject* enumerator, const std::function<void(DriveObject&)>& visit)
+void VisitObjects(IEnumWbemClassObject* enumerator, DriveQuery query, const std::function<void(DriveObject&)>& visit)
 {
     for (;;) {
         IWbemClassObject* object = nullptr;
@@ -113,7 +133,7 @@ void VisitObjects(IEnumWbemClassObject* enumerator, const std::function<void(Dri
             break;
         VARIANT value;
         VariantInit(&value);
-        WmiDriveObject drive(object, value);
+        WmiDriveObject drive(object, value, query);
         visit(drive);
         VariantClear(&value);
         object->Release();
@@ -122,7 +142,7 @@ void VisitObjects(IEnumWbemClassObject* enumerator, const std::function<void(Dri
 
 // COM is initialised for this call only; every step that fails ends the
 // sequence quietly, releasing what was obtained.
-void RunWmiQuery(const wchar_t* queryText, const std::function<void(DriveObject&)>& visit)
+void RunWmiQuery(DriveQuery query, const std::function<void(DriveObject&)>& visit)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return;
@@ -136,12 +156,13 @@ void RunWmiQuery(const wchar_t* queryText, const std::function<void(DriveObject&
             if (SUCCEEDED(CoSetProxyBlanket(services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
                                             RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE))) {
                 const Bstr language(L"WQL");
-                const Bstr query(queryText);
-                if (SUCCEEDED(services->ExecQuery(language, query,
+                const Bstr queryText(query == DriveQuery::PhysicalDisks ? L"SELECT * FROM Win32_DiskDrive"
+                                                                        : L"SELECT * FROM Win32_LogicalDisk");
+                if (SUCCEEDED(services->ExecQuery(language, queryText,
                                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
                                                   &enumerator)) &&
                     enumerator != nullptr)
-                    VisitObjects(enumerator, visit);
+                    VisitObjects(enumerator, query, visit);
             }
             services->Release();
         }
@@ -156,9 +177,7 @@ class WmiDriveSource final : public DriveSource {
 public:
     void Enumerate(DriveQuery query, const std::function<void(DriveObject&)>& visit) override
     {
-        RunWmiQuery(query == DriveQuery::PhysicalDisks ? L"SELECT * FROM Win32_DiskDrive"
-                                                       : L"SELECT * FROM Win32_LogicalDisk",
-                    visit);
+        RunWmiQuery(query, visit);
     }
 };
 

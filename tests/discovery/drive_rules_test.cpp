@@ -40,6 +40,7 @@ TEST(DriveRules, PhysicalDiskTakesItsPropertiesAndLeavesVolumeFieldsEmpty)
     // A disk object with volume properties must not fill volume fields.
     source.disks[0].texts[u"FileSystem"] = u"NTFS";
     source.disks[0].texts[u"VolumeName"] = u"DATA";
+    source.disks[0].identity.serial = "S3Z1NB0K123456X";
     DriveList list;
     DiscoverPhysicalDisks(source, list);
 
@@ -54,6 +55,7 @@ TEST(DriveRules, PhysicalDiskTakesItsPropertiesAndLeavesVolumeFieldsEmpty)
     EXPECT_EQ(entry.entryKind, kEntryPhysicalDisk);
     EXPECT_EQ(Field(entry.displayName), u"");
     EXPECT_EQ(Field(entry.fileSystem), u"");
+    EXPECT_EQ(entry.identity.serial, "S3Z1NB0K123456X");
     EXPECT_EQ(source.disks[0].opticalTestCaptions, std::vector<std::u16string>{u"Samsung SSD 860 EVO 500GB"})
         << "the optical test is asked with the caption";
 }
@@ -65,6 +67,7 @@ TEST(DriveRules, LogicalVolumeTakesItsPropertiesAndLeavesDiskFieldsEmpty)
     source.volumes[0].texts[u"VolumeName"] = u"BACKUP";
     source.volumes[0].texts[u"InterfaceType"] = u"USB";
     source.volumes[0].integers[u"BytesPerSector"] = 4096;
+    source.volumes[0].identity.devicePath = "\\\\.\\E:";
     DriveList list;
     DiscoverLogicalVolumes(source, list);
 
@@ -78,6 +81,7 @@ TEST(DriveRules, LogicalVolumeTakesItsPropertiesAndLeavesDiskFieldsEmpty)
     EXPECT_EQ(Field(entry.fileSystem), u"NTFS");
     EXPECT_EQ(entry.entryKind, kEntryLogicalVolume);
     EXPECT_EQ(entry.bytesPerSector, 0);
+    EXPECT_EQ(entry.identity.devicePath, "\\\\.\\E:");
     EXPECT_EQ(Field(entry.interfaceType), u"");
 }
 

@@ -1,5 +1,6 @@
 // Drive objects that a test makes up: each property holds text or an
-// integer, or is missing, which reads as "could not be read".
+// integer, or is missing, which reads as "could not be read"; the identity
+// is what the test puts there.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace zd::test {
 struct FakeDriveObject final : platform::DriveObject {
     std::map<std::u16string, std::u16string, std::less<>> texts;
     std::map<std::u16string, int64_t, std::less<>> integers;
+    platform::DeviceIdentity identity;
     bool optical = false;
     std::vector<std::u16string> opticalTestCaptions; // what IsOpticalDrive was asked with
 
@@ -34,6 +36,8 @@ struct FakeDriveObject final : platform::DriveObject {
         opticalTestCaptions.emplace_back(caption);
         return optical;
     }
+
+    platform::DeviceIdentity ReadIdentity() override { return identity; }
 };
 
 struct FakeDriveSource final : platform::DriveSource {

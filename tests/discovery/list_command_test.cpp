@@ -1,4 +1,7 @@
 // zeza-dera-cli list: run as a separate program, its JSON read back.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -61,10 +64,26 @@ TEST_F(ListCommandOnLoopDevices, JsonHasEveryFieldAndMarksTheSystemDrives)
     const std::vector<std::string> fields = {"deviceName", "sizeText",          "bytesPerSector", "caption",
                                              "entryKind",  "displayName",       "mediaType",      "interfaceType",
                                              "fileSystem", "holdsRunningSystem"};
+    const std::vector<std::string> identityFields = {"devicePath",
+                                                     "deviceNumber",
+                                                     "model",
+                                                     "serial",
+                                                     "wwn",
+                                                     "firmware",
+                                                     "transport",
+                                                     "rotational",
+                                                     "logicalSectorSize",
+                                                     "physicalSectorSize",
+                                                     "sizeBytes",
+                                                     "backingFile"};
     for (const char* kind : {"physicalDisks", "logicalVolumes"})
-        for (const auto& entry : listing.at(kind))
+        for (const auto& entry : listing.at(kind)) {
             for (const auto& field : fields)
                 EXPECT_TRUE(entry.contains(field)) << kind << " entry " << entry.dump() << " lacks " << field;
+            for (const auto& field : identityFields)
+                EXPECT_TRUE(entry.at("identity").contains(field))
+                    << kind << " entry " << entry.dump() << " lacks " << field;
+        }
 
     const json* physical = FindDevice(listing.at("physicalDisks"), disk.path());
     ASSERT_NE(physical, nullptr) << output;
@@ -73,6 +92,18 @@ TEST_F(ListCommandOnLoopDevices, JsonHasEveryFieldAndMarksTheSystemDrives)
     EXPECT_EQ(physical->at("bytesPerSector"), 512);
     EXPECT_EQ(physical->at("entryKind"), 2);
     EXPECT_EQ(physical->at("holdsRunningSystem"), true) << "the disk beneath the system volume";
+    struct stat node {};
+    ASSERT_EQ(::stat(disk.path().c_str(), &node), 0);
+    const json& identity = physical->at("identity");
+    EXPECT_EQ(identity.at("deviceNumber"),
+              std::to_string(major(node.st_rdev)) + ":" + std::to_string(minor(node.st_rdev)));
+    EXPECT_EQ(identity.at("devicePath"), disk.path());
+    EXPECT_EQ(identity.at("transport"), "LOOP");
+    EXPECT_EQ(identity.at("sizeBytes"), 64u << 20);
+    EXPECT_EQ(identity.at("serial"), "");
+    EXPECT_TRUE(identity.at("rotational").is_boolean());
+    EXPECT_EQ(identity.at("backingFile").at("path"), disk.backingFile());
+    EXPECT_EQ(identity.at("backingFile").at("offset"), 0);
 
     const json* unrelated = FindDevice(listing.at("physicalDisks"), other.path());
     ASSERT_NE(unrelated, nullptr);
@@ -85,6 +116,8 @@ TEST_F(ListCommandOnLoopDevices, JsonHasEveryFieldAndMarksTheSystemDrives)
     EXPECT_EQ(volume->at("entryKind"), 1);
     EXPECT_EQ(volume->at("bytesPerSector"), 0);
     EXPECT_EQ(volume->at("holdsRunningSystem"), true);
+    EXPECT_EQ(volume->at("identity").at("devicePath"), partition);
+    EXPECT_EQ(volume->at("identity").at("backingFile").at("path"), disk.backingFile()) << "its disk's backing file";
 }
 
 TEST_F(ListCommandOnLoopDevices, TextNamesTheVolumeAsTheWizardDoes)
@@ -103,6 +136,8 @@ TEST_F(ListCommandOnLoopDevices, TextNamesTheVolumeAsTheWizardDoes)
     ASSERT_TRUE(test::RunCommand(kCli + " list --logical", &output));
     EXPECT_NE(output.find("\n  ZD\\u001b[2JTEXT - " + partition + "\n"), std::string::npos) << output;
     EXPECT_EQ(output.find('\x1b'), std::string::npos);
+    EXPECT_NE(output.find("\n    serial number     "), std::string::npos) << output;
+    EXPECT_NE(output.find("\n    WWN               "), std::string::npos) << output;
     EXPECT_EQ(output.find("Physical disks:"), std::string::npos);
 }
 

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "discovery/discovery.h"
+#include "platform/identity_check.h"
+#include "platform/identity_reader.h"
 #include "platform/text.h"
 #include "tests/support/loop_device.h"
 
@@ -55,6 +57,14 @@ TEST_F(LoopDiscovery, AnAttachedImageIsAPhysicalDisk)
     EXPECT_EQ(Field(entry->mediaType), "Fixed hard disk media");
     EXPECT_EQ(entry->entryKind, kEntryPhysicalDisk);
     EXPECT_EQ(FindDevice(list, disk.partitionPath(1)), nullptr) << "a partition is no physical disk";
+
+    // What the list shows is what the check before the first write reads.
+    ASSERT_TRUE(entry->identity.backingFile.has_value());
+    EXPECT_EQ(entry->identity.backingFile->path, disk.backingFile());
+    const auto now = platform::ReadDeviceIdentity(disk.path());
+    ASSERT_TRUE(now.has_value());
+    EXPECT_EQ(platform::DescribeIdentityChange(entry->identity, *now), "");
+    EXPECT_EQ(entry->identity.deviceNumber, now->deviceNumber);
 }
 
 TEST_F(LoopDiscovery, AMountedPartitionIsALogicalVolumeUntilUnmounted)

@@ -1,17 +1,22 @@
-// The Linux source on fixture trees of sysfs and the mount table: a SATA
-// disk with two partitions, an NVMe disk, a USB stick, an optical drive,
-// attached and detached loop devices, a RAM disk, a vanished disk and mount
-// points with escapes. Labels come from small ext4 images that the test
-// makes where the tree's device nodes would be.
+// The Linux source on fixture trees of sysfs, the udev database and the
+// mount table: a SATA disk with two partitions and vital product data, an
+// NVMe disk, a USB stick, an optical drive, attached and detached loop
+// devices, a RAM disk, a vanished disk and mount points with escapes. Labels
+// come from small ext4 images that the test makes where the tree's device
+// nodes would be.
 #include "platform/linux/sysfs_drive_source.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "discovery/discovery.h"
+#include "platform/identity_check.h"
 #include "platform/linux/sysfs_block.h"
+#include "platform/linux/sysfs_identity.h"
 #include "platform/text.h"
 #include "tests/support/loop_device.h"
 
@@ -149,6 +154,76 @@ TEST_F(WorkstationFixture, LogicalVolumes)
     }
 }
 
+struct ExpectedIdentity {
+    std::string devicePath, deviceNumber, model, serial, wwn, firmware, transport;
+    std::optional<bool> rotational;
+    uint32_t physicalSectorSize;
+    uint64_t sizeBytes;
+};
+
+void ExpectIdentity(const platform::DeviceIdentity& identity, const ExpectedIdentity& expected)
+{
+    SCOPED_TRACE(expected.devicePath);
+    EXPECT_EQ(identity.devicePath, expected.devicePath);
+    EXPECT_EQ(platform::DeviceNumberText(identity.deviceNumber), expected.deviceNumber);
+    EXPECT_EQ(identity.model, expected.model);
+    EXPECT_EQ(identity.serial, expected.serial);
+    EXPECT_EQ(identity.wwn, expected.wwn);
+    EXPECT_EQ(identity.firmware, expected.firmware);
+    EXPECT_EQ(identity.transport, expected.transport);
+    EXPECT_EQ(identity.rotational, expected.rotational);
+    EXPECT_EQ(identity.logicalSectorSize, 512u);
+    EXPECT_EQ(identity.physicalSectorSize, expected.physicalSectorSize);
+    EXPECT_EQ(identity.sizeBytes, expected.sizeBytes);
+}
+
+TEST_F(WorkstationFixture, DisksCarryTheirIdentity)
+{
+    platform::linux_os::SysfsDriveSource source(tree_.root());
+    DriveList list;
+    DiscoverPhysicalDisks(source, list);
+
+    // The SATA disk's serial and WWN come from its vital product data (the
+    // WWN from the logical unit's NAA designator, not the T10 vendor one),
+    // its firmware from sysfs although the stale udev database says
+    // otherwise; the USB stick's serial is its USB device's, not its hub's.
+    const std::vector<ExpectedIdentity> expected = {
+        {"/dev/loop1", "7:1", "", "", "", "", "LOOP", false, 512, 67108864},
+        {"/dev/nvme0n1", "259:0", "Samsung SSD 970 EVO Plus 1TB", "S4EWNX0R123456A", "eui.0025385b71b12345", "2B2QEXM7",
+         "NVME", false, 512, 1000204886016},
+        {"/dev/sda", "8:0", "Samsung SSD 860 EVO 500GB", "S3Z1NB0K123456X", "0x5002538e40a1b2c3", "RVT04B6Q", "SATA",
+         false, 512, 500107862016},
+        {"/dev/sdb", "8:16", "SanDisk Cruzer Blade", "4C530001230516117465", "", "1.00", "USB", true, 512, 8004304896},
+    };
+    ASSERT_EQ(list.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ExpectIdentity(list.at(i).identity, expected[i]);
+
+    // The loop device's backing file: the driver cannot be asked in a
+    // fixture, so the file at the named path is.
+    const auto& backing = list.at(0).identity.backingFile;
+    ASSERT_TRUE(backing.has_value());
+    struct stat file {};
+    ASSERT_EQ(::stat((tree_.root() / "srv/images/disk image.img").c_str(), &file), 0);
+    EXPECT_EQ(backing->path, "/srv/images/disk image.img");
+    EXPECT_EQ(backing->offset, 1048576u);
+    EXPECT_EQ(backing->inode, file.st_ino);
+    EXPECT_EQ(backing->device, file.st_dev);
+    EXPECT_FALSE(list.at(2).identity.backingFile.has_value());
+
+    // A partition is itself by number and size, and its disk by everything
+    // that names the drive; the same read by kernel name.
+    DriveList volumes;
+    DiscoverLogicalVolumes(source, volumes);
+    const auto partition = platform::linux_os::ReadSysfsIdentity(tree_.root(), "sda2");
+    ASSERT_TRUE(partition.has_value());
+    ExpectIdentity(*partition, {"/dev/sda2", "8:2", "Samsung SSD 860 EVO 500GB", "S3Z1NB0K123456X",
+                                "0x5002538e40a1b2c3", "RVT04B6Q", "SATA", false, 512, 499569917952});
+    ASSERT_EQ(Field(volumes.at(1).caption), "/dev/sda2");
+    EXPECT_EQ(platform::DescribeIdentityChange(volumes.at(1).identity, *partition), "");
+    EXPECT_FALSE(platform::linux_os::ReadSysfsIdentity(tree_.root(), "sdz").has_value());
+}
+
 TEST_F(WorkstationFixture, MissingAttributesLeaveFieldsEmpty)
 {
     const fs::path sata = tree_.root() / "sys/block/sda";
@@ -157,6 +232,8 @@ TEST_F(WorkstationFixture, MissingAttributesLeaveFieldsEmpty)
     fs::remove_all(sata / "queue");
     fs::remove(host / "scsi_host/host0/proc_name");
     fs::remove(sata / "sda2/size"); // the partition went away while mounted
+    for (const char* attribute : {"vpd_pg80", "vpd_pg83", "rev"})
+        fs::remove(sata / "device" / attribute);
     platform::linux_os::SysfsDriveSource source(tree_.root());
     DriveList disks, volumes;
     DiscoverPhysicalDisks(source, disks);
@@ -170,6 +247,22 @@ TEST_F(WorkstationFixture, MissingAttributesLeaveFieldsEmpty)
     ASSERT_EQ(volumes.size(), 5u);
     for (std::size_t i = 0; i < volumes.size(); ++i)
         EXPECT_NE(Field(volumes.at(i).caption), "/dev/sda2");
+
+    // The udev database fills what sysfs no longer tells.
+    const platform::DeviceIdentity& fromUdev = disks.at(2).identity;
+    EXPECT_EQ(fromUdev.model, "Samsung SSD 860 EVO 500GB");
+    EXPECT_EQ(fromUdev.serial, "S3Z1NB0K123456X");
+    EXPECT_EQ(fromUdev.wwn, "0x5002538e40a1b2c3");
+    EXPECT_EQ(fromUdev.firmware, "RVT02B6Q");
+    EXPECT_EQ(fromUdev.logicalSectorSize, 0u);
+    EXPECT_FALSE(fromUdev.rotational.has_value());
+
+    // Without it, they stay empty.
+    fs::remove_all(tree_.root() / "run/udev");
+    const auto bare = platform::linux_os::ReadSysfsIdentity(tree_.root(), "sda");
+    ASSERT_TRUE(bare.has_value());
+    EXPECT_EQ(bare->model + bare->serial + bare->wwn + bare->firmware, "");
+    EXPECT_EQ(bare->sizeBytes, 500107862016u);
 }
 
 TEST(SysfsDriveSource, AMissingTreeGivesNoDrives)

@@ -1,0 +1,71 @@
+#include "scsi_vpd.h"
+
+#include <cstddef>
+
+namespace zd::platform::linux_os {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 4;
+
+// The page's payload, cut to the length its header gives; empty when the
+// bytes are not the page asked for.
+std::string_view Payload(std::string_view page, unsigned char pageCode)
+{
+    if (page.size() < kHeaderSize || static_cast<unsigned char>(page[1]) != pageCode)
+        return {};
+    const std::size_t length =
+        static_cast<std::size_t>(static_cast<unsigned char>(page[2])) << 8 | static_cast<unsigned char>(page[3]);
+    return page.substr(kHeaderSize, length);
+}
+
+std::string Hex(std::string_view bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0xF];
+    }
+    return text;
+}
+
+} // namespace
+
+std::string VpdSerialNumber(std::string_view page)
+{
+    std::string_view serial = Payload(page, 0x80);
+    const auto isPadding = [](char c) { return c == ' ' || c == '\0'; };
+    while (!serial.empty() && isPadding(serial.front()))
+        serial.remove_prefix(1);
+    while (!serial.empty() && isPadding(serial.back()))
+        serial.remove_suffix(1);
+    return std::string(serial);
+}
+
+std::string VpdWorldWideName(std::string_view page)
+{
+    constexpr unsigned kBinary = 1, kLogicalUnit = 0, kEui64 = 2, kNaa = 3;
+    std::string eui;
+    std::string_view descriptors = Payload(page, 0x83);
+    while (descriptors.size() >= 4) {
+        const auto codeSet = static_cast<unsigned char>(descriptors[0]) & 0xF;
+        const auto association = (static_cast<unsigned char>(descriptors[1]) >> 4) & 0x3;
+        const auto type = static_cast<unsigned char>(descriptors[1]) & 0xF;
+        const std::size_t length = static_cast<unsigned char>(descriptors[3]);
+        if (descriptors.size() < 4 + length)
+            break;
+        const std::string_view designator = descriptors.substr(4, length);
+        if (codeSet == kBinary && association == kLogicalUnit && !designator.empty()) {
+            if (type == kNaa)
+                return "0x" + Hex(designator);
+            if (type == kEui64 && eui.empty())
+                eui = "eui." + Hex(designator);
+        }
+        descriptors.remove_prefix(4 + length);
+    }
+    return eui;
+}
+
+} // namespace zd::platform::linux_os
