@@ -178,6 +178,17 @@ TEST_F(LogFile, AMissingDirectoryLeavesNoLogAndSaysWhy)
     EXPECT_FALSE(LogComplete(log));
 }
 
+TEST_F(LogFile, ANameBeyondAsciiNamesTheFileInUnicode)
+{
+    log.logDriveName = u"\u0414\u0438\u0441\u043A \u20AC"; // beyond any one ANSI code page
+    device.sectorCount = 8;
+    ASSERT_TRUE(WriteLogHeader(log, device));
+    const std::filesystem::path expected =
+        log.directory / std::u16string(u"Drive__\u0414\u0438\u0441\u043A \u20AC.log");
+    EXPECT_EQ(log.file(), expected);
+    EXPECT_TRUE(std::filesystem::exists(expected));
+}
+
 TEST_F(LogFile, ALogHeldByARunningWipeIsLeftAloneAndTheNextNumberIsUsed)
 {
     log.logDriveName = u"Twin Disk";
