@@ -9,8 +9,9 @@ namespace zd::cli {
 // Exit codes shared by every subcommand.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitTerminated = 1;   // a wipe that did not complete
-inline constexpr int kExitVerifyFailed = 3; // a wipe that completed, but a sample read back differently
+inline constexpr int kExitTerminated = 1;    // a wipe that did not complete
+inline constexpr int kExitVerifyFailed = 3;  // a wipe that completed, but a sample read back differently or not at all
+inline constexpr int kExitLogIncomplete = 4; // a wipe that completed, but its run log is incomplete
 
 void AddProbeCommand(CLI::App& app, int& exitCode);
 void AddListCommand(CLI::App& app, int& exitCode);

@@ -1,5 +1,8 @@
 // zeza-dera-cli: the wipe engine without a window, for servers, scripts and
 // benchmarks.
+#include <exception>
+#include <iostream>
+
 #include "commands.h"
 
 int main(int argc, char** argv)
@@ -17,6 +20,11 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? zd::cli::kExitOk : zd::cli::kExitUsage;
+    } catch (const std::exception& error) {
+        // No input may end the program without a word; what ran is unknown,
+        // so it counts as not completed.
+        std::cerr << "zeza-dera-cli: " << error.what() << '\n';
+        return zd::cli::kExitTerminated;
     }
     return exitCode;
 }

@@ -54,6 +54,44 @@ extern "C" void OnInterrupt(int)
         RequestCancel(*progress);
 }
 
+// While a run goes on, Ctrl-C, a hang-up and a termination request each
+// cancel it, so the log records how far it came; a reader that goes away
+// (output piped into `head`) only ends the output. Returns the handlers to
+// their defaults, except that SIGPIPE stays ignored, when `run` is null.
+void HandleSignalsFor(WipeProgress* run)
+{
+    g_interruptedRun.store(run);
+    const auto handler = run ? OnInterrupt : SIG_DFL;
+#ifdef _WIN32
+    std::signal(SIGINT, handler);
+    std::signal(SIGTERM, handler);
+#else
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    action.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &action, nullptr);
+#endif
+}
+
+// What stopped a run, with the sector and the system's words.
+std::string FailureText(const WipeFailure& failure, const std::filesystem::path& target)
+{
+    const std::string pass = "pass " + std::to_string(failure.pass);
+    switch (failure.step) {
+    case WipeFailure::Step::Prepare:
+        return "the system would not give up " + PathToUtf8(target) + ": " + failure.error;
+    case WipeFailure::Step::Write:
+        return pass + " failed to write at sector " + std::to_string(failure.sector) + ": " + failure.error;
+    case WipeFailure::Step::Flush:
+        return pass + " was written but could not be flushed to the device: " + failure.error;
+    }
+    return failure.error;
+}
+
 bool IsTerminal(std::FILE* stream)
 {
 #ifdef _WIN32
@@ -103,14 +141,18 @@ std::u16string LogDriveName(const DeviceRecord& record, const std::filesystem::p
                             const std::optional<DriveEntry>& entry)
 {
     if (record.kind == LogicalVolume)
-        return platform::VolumeLogName(target.u16string());
+        return platform::VolumeLogName(PathToUtf16(target));
     if (entry && !FixedTextView(entry->caption).empty())
         return std::u16string(FixedTextView(entry->caption));
-    return target.filename().u16string();
+    return PathToUtf16(target.filename());
 }
 
 int Wipe(const WipeOptions& options)
 {
+    if (options.target.empty()) {
+        std::cerr << "zeza-dera-cli: no target given; name a block device or a disk image file\n";
+        return kExitUsage;
+    }
     const OverwriteMethod* method = FindMethod(options.method);
     if (!method) {
         std::cerr << "zeza-dera-cli: unknown method \"" << options.method
@@ -118,6 +160,10 @@ int Wipe(const WipeOptions& options)
         return kExitUsage;
     }
     const bool custom = method->algorithmId == kCustomMethodId;
+    if (custom && !IsValidUtf8(*options.custom)) {
+        std::cerr << "zeza-dera-cli: --custom is not valid UTF-8 text\n";
+        return kExitUsage;
+    }
     if (custom != options.custom.has_value() || (custom && CountCharacters(*options.custom) != kCustomLength)) {
         std::cerr << "zeza-dera-cli: --custom takes a string of exactly " << kCustomLength
                   << " characters, and only with method " << kCustomMethodId << " (\"Custom Wiping\")\n";
@@ -141,35 +187,44 @@ int Wipe(const WipeOptions& options)
     }
 
     WipeSelection selection;
-    SetFixedText(selection.driveName, target.u16string());
+    SetFixedText(selection.driveName, PathToUtf16(target));
     selection.selectedSectorCount = device.sectorCount;
     selection.algorithmId = method->algorithmId;
     SetFixedText(selection.algorithmName, Utf8ToUtf16(method->name));
     selection.passCount = method->passCount;
     if (custom)
         selection.customString = Utf8ToUtf16(*options.custom);
-    RunLog log{logDirectory, LogDriveName(device, target, entry), Utf8ToUtf16(method->name), {}};
+    RunLog log(logDirectory, LogDriveName(device, target, entry), Utf8ToUtf16(method->name));
+    // A wipe leaves a record or does not start.
+    if (!OpenRunLog(log)) {
+        std::cerr << "zeza-dera-cli: cannot create the run log in " << PathToUtf8(logDirectory) << ": " << log.error
+                  << '\n';
+        std::cout << "Nothing was wiped.\n";
+        return kExitUsage;
+    }
     WipeProgress progress;
     ConsoleNotifier notifier(selection, progress, std::cerr, IsTerminal(stderr));
     WipeContext context{selection, device, progress, log, notifier};
 
-    g_interruptedRun.store(&progress);
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    std::cout << "Wiping " << target.string() << "; Ctrl-C stops after the current write." << std::endl;
+    HandleSignalsFor(&progress);
+    std::cout << "Wiping " << PathToUtf8(target) << "; Ctrl-C stops after the writes under way." << std::endl;
     const WipeOutcome outcome = WipeRun(context);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    g_interruptedRun.store(nullptr);
+    HandleSignalsFor(nullptr);
 
-    if (!notifier.log())
-        std::cerr << "zeza-dera-cli: no run log could be written in " << logDirectory.string() << '\n';
+    if (outcome.failure)
+        std::cerr << "zeza-dera-cli: " << FailureText(*outcome.failure, target) << '\n';
+    if (!outcome.logComplete)
+        std::cerr << "zeza-dera-cli: the run log " << PathToUtf8(log.file()) << " is incomplete: " << log.error << '\n';
     if (!outcome.completed)
         return kExitTerminated;
-    if (outcome.verifyMismatches > 0) {
-        std::cerr << "zeza-dera-cli: " << outcome.verifyMismatches
-                  << " verification sample(s) read back differently from what was written\n";
+    if (outcome.verifyFailures > 0) {
+        std::cerr << "zeza-dera-cli: " << outcome.verifyFailures
+                  << " verification sample(s) read back differently from what was written, or could not be read\n";
         return kExitVerifyFailed;
+    }
+    if (!outcome.logComplete) {
+        std::cerr << "zeza-dera-cli: the device was wiped, but the run log is incomplete\n";
+        return kExitLogIncomplete;
     }
     return kExitOk;
 }

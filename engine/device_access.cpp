@@ -25,6 +25,8 @@ bool OpenDevice(DeviceRecord& record, const std::filesystem::path& name, const p
     // Positions are counted in 512-byte units whatever the probed size, so
     // the count must be too; a partial unit at the end is not counted.
     record.sectorCount = *length / kSectorBytes;
+    // A block device is whole sectors; a file may end within one.
+    record.trailingBytes = target->imageFile ? static_cast<uint32_t>(*length % kSectorBytes) : 0;
     record.startSector = 0;
     return record.sectorCount > 0;
 }
@@ -61,6 +63,13 @@ bool ReadAt(DeviceRecord& record, std::span<std::byte> buffer, uint64_t sector)
 }
 
 bool FlushDevice(DeviceRecord& record) { return record.handle && record.handle->Flush(); }
+
+std::string DeviceError(const DeviceRecord& record)
+{
+    if (!record.handle)
+        return "the device is not open";
+    return record.handle->LastError().empty() ? std::string(kNoReason) : record.handle->LastError();
+}
 
 std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsigned depth)
 {

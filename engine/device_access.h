@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "platform/block_device.h"
 #include "wipe_state.h"
@@ -16,7 +18,9 @@ inline constexpr uint32_t kSectorBytes = 512;
 inline constexpr uint32_t kMaxProbeBytes = 129 * kSectorBytes;
 
 // Classifies the name, opens the device read-write, probes its sector size
-// and sets its sector count (length / 512) and start sector 0. False when the
+// and sets its sector count (length / 512) and start sector 0; an image
+// file's bytes after its last whole sector are kept as trailing bytes, to be
+// overwritten with the tail. False when the
 // name is refused, the device cannot be opened, no probe read succeeds, the
 // length cannot be learnt or the device is shorter than one sector.
 bool OpenDevice(DeviceRecord& record, const std::filesystem::path& name,
@@ -35,6 +39,12 @@ bool WriteAt(DeviceRecord& record, std::span<const std::byte> buffer, uint64_t s
 bool ReadAt(DeviceRecord& record, std::span<std::byte> buffer, uint64_t sector);
 
 bool FlushDevice(DeviceRecord& record);
+
+inline constexpr std::string_view kNoReason = "the system gave no reason";
+
+// Why the last operation on the record's device failed, in the system's
+// words, or a text that says the system gave none.
+std::string DeviceError(const DeviceRecord& record);
 
 // A queue that keeps up to `depth` writes on the record's device in flight;
 // null when the record has no open device.

@@ -9,9 +9,19 @@ namespace zd {
 
 namespace {
 
-bool StopPass(WipeContext& context)
+WipeFailure PassFailure(const WipeContext& context, WipeFailure::Step step, uint64_t sector, const std::string& error)
 {
-    FlushDevice(context.device); // what was written stays written; the run ends either way
+    return {step, context.selection.passesDone.load() + 1, sector, error.empty() ? std::string(kNoReason) : error};
+}
+
+// What was written stays written, and is made durable before the pass is
+// reported cancelled; a flush that fails makes it a failed pass instead.
+bool StopPass(WipeContext& context, std::optional<WipeFailure>& failure)
+{
+    if (!FlushDevice(context.device)) {
+        failure = PassFailure(context, WipeFailure::Step::Flush, 0, DeviceError(context.device));
+        return false;
+    }
     WritePassLog(context.log, LogEvent::PassCancelled, context.selection, context.device);
     context.progress.state.store(Stopped);
     return false;
@@ -20,7 +30,7 @@ bool StopPass(WipeContext& context)
 } // namespace
 
 bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
-               const PassLayout& layout)
+               const PassLayout& layout, std::optional<WipeFailure>& failure)
 {
     WipeProgress& progress = context.progress;
     DeviceRecord& device = context.device;
@@ -31,36 +41,51 @@ bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span
     WritePassLog(context.log, LogEvent::PassStarted, context.selection, device);
     device.sectorsWiped = 0;
     if (StopRequested(progress))
-        return StopPass(context);
+        return StopPass(context, failure);
 
     const uint64_t blocks = layout.wholeBlockSectors / kBlockSectors;
-    const uint64_t writes = blocks + (layout.tailSectors != 0 ? 1 : 0);
+    const uint64_t writes = blocks + (layout.tailBytes != 0 ? 1 : 0);
+    const auto sectorOf = [&](uint64_t write) {
+        return write < blocks ? write * kBlockSectors : layout.wholeBlockSectors;
+    };
     auto queue = OpenWriteQueue(device, kWritesInFlight);
-    if (!queue)
+    if (!queue) {
+        failure = PassFailure(context, WipeFailure::Step::Write, 0, DeviceError(device));
         return false;
+    }
     uint64_t submitted = 0;
+    bool draining = false; // a stop or hold was asked for: the writes in flight finish first
     for (uint64_t completed = 0; completed < writes; ++completed) {
-        for (; submitted < writes && submitted - completed < kWritesInFlight; ++submitted) {
-            if (submitted < blocks)
-                queue->Submit(block, submitted * kBlockSectors * kSectorBytes);
-            else
-                queue->Submit(tail, layout.wholeBlockSectors * kSectorBytes);
-        }
-        if (!queue->Complete())
+        for (; !draining && submitted < writes && submitted - completed < kWritesInFlight; ++submitted)
+            queue->Submit(submitted < blocks ? block : tail.first(layout.tailBytes),
+                          sectorOf(submitted) * kSectorBytes);
+        if (!queue->Complete()) {
+            failure = PassFailure(context, WipeFailure::Step::Write, sectorOf(completed), queue->LastError());
             return false; // the queue waits for the writes still in flight
+        }
         const uint64_t sectors = completed < blocks ? kBlockSectors : layout.tailSectors;
         device.sectorsWiped += sectors;
         progress.sectorsDone.fetch_add(sectors);
         context.notifier.WipeProgress();
-        if (StopRequested(progress)) {
-            queue.reset();
-            return StopPass(context);
+        if (!draining && StopOrHoldAsked(progress)) {
+            submitted -= queue->Withdraw();
+            draining = true;
+        }
+        // The check after a write, made once nothing is in flight.
+        if (draining && completed + 1 == submitted) {
+            draining = false;
+            if (StopRequested(progress)) {
+                queue.reset();
+                return StopPass(context, failure);
+            }
         }
     }
     queue.reset();
     // A pass is complete only once its data is on the device.
-    if (!FlushDevice(device))
+    if (!FlushDevice(device)) {
+        failure = PassFailure(context, WipeFailure::Step::Flush, 0, DeviceError(device));
         return false;
+    }
 
     progress.sectorsDone.store(progress.sectorTotal.load());
     context.notifier.WipeProgress();
@@ -75,24 +100,33 @@ WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context)
     const auto passes = ResolveMethodPasses(algorithmId, context.selection.customString, context.random);
     if (!passes)
         return {};
-    const PassLayout layout = PassLayout::Of(context.device.sectorCount);
+    const PassLayout layout = PassLayout::Of(context.device.sectorCount, context.device.trailingBytes);
     platform::AlignedBuffer block(kBlockBytes);
-    platform::AlignedBuffer tail(layout.tailSectors * kSectorBytes);
+    platform::AlignedBuffer tail(layout.tailBytes);
 
-    if (!PrepareDevice(context.device))
-        return {};
+    WipeOutcome outcome;
+    if (!PrepareDevice(context.device)) {
+        outcome.failure = WipeFailure{WipeFailure::Step::Prepare, 0, 0, DeviceError(context.device)};
+        WriteFailureLog(context.log, *outcome.failure);
+        return outcome;
+    }
     BeginRunning(context.progress);
     context.progress.sectorsDone.store(0);
     context.progress.sectorTotal.store(context.device.sectorCount);
 
     for (const PassPattern& pass : *passes) {
         FillPattern(block.span(), pass);
-        if (layout.tailSectors != 0)
+        if (layout.tailBytes != 0)
             FillPattern(tail.span(), pass);
-        if (!WritePass(context, block.span(), tail.span(), layout))
-            return {};
+        if (!WritePass(context, block.span(), tail.span(), layout, outcome.failure)) {
+            if (outcome.failure)
+                WriteFailureLog(context.log, *outcome.failure);
+            return outcome;
+        }
     }
-    return {true, VerifyLastPass(context, block.span(), tail.span(), layout)};
+    outcome.completed = true;
+    outcome.verifyFailures = VerifyLastPass(context, block.span(), tail.span(), layout);
+    return outcome;
 }
 
 } // namespace zd

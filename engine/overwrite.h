@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "wipe_context.h"
+#include "wipe_outcome.h"
 
 namespace zd {
 
@@ -21,26 +23,29 @@ inline constexpr unsigned kWritesInFlight = 16;
 struct PassLayout {
     uint64_t wholeBlockSectors;
     uint64_t tailSectors; // 0..511
+    // What the tail write covers: its sectors and the bytes after the last
+    // whole sector of an image file, which no count or sector number shows.
+    uint64_t tailBytes;
 
-    static PassLayout Of(uint64_t sectorCount)
+    static PassLayout Of(uint64_t sectorCount, uint32_t trailingBytes = 0)
     {
-        return {sectorCount - sectorCount % kBlockSectors, sectorCount % kBlockSectors};
+        const uint64_t tailSectors = sectorCount % kBlockSectors;
+        return {sectorCount - tailSectors, tailSectors, tailSectors * 512 + trailingBytes};
     }
-};
-
-struct WipeOutcome {
-    bool completed = false;        // every pass of the method ran to its end
-    uint32_t verifyMismatches = 0; // samples that read back differently
 };
 
 // Runs the method's passes over the context's device. Not completed when the
 // method cannot be run, the device cannot be prepared, a write or a flush
-// fails, or a stop is requested.
+// fails (the outcome then says which, and the log ends with it), or a stop is
+// requested.
 WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context);
 
 // One pass: the block buffer at every whole-block position, then the tail
-// buffer. False when it stopped on a request or a failed write.
+// buffer. False when it stopped on a request or failed; a failure is
+// described in `failure`. On a stop request (or a hold) no further write is
+// started and the writes in flight are finished and counted first, so the
+// sectors wiped are exactly those on the device.
 bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
-               const PassLayout& layout);
+               const PassLayout& layout, std::optional<WipeFailure>& failure);
 
 } // namespace zd

@@ -34,6 +34,12 @@ void WaitUntilHolding(WipeProgress& progress)
     progress.holdChanged.wait(lock, [&] { return progress.hold.load() == Holding; });
 }
 
+bool StopOrHoldAsked(const WipeProgress& progress)
+{
+    const int32_t state = progress.state.load();
+    return progress.hold.load() != NotHeld || state == CancelRequested || state == Stopped;
+}
+
 bool StopRequested(WipeProgress& progress)
 {
     WaitWhileHeld(progress);

@@ -11,7 +11,8 @@ namespace zd {
 void RequestCancel(WipeProgress& progress);
 
 // Holds the run at the engine's next check (while the front end asks the
-// user whether to cancel); writes already started finish meanwhile.
+// user whether to cancel). The engine starts no further write; the writes
+// already started finish and are counted before it holds.
 void HoldRun(WipeProgress& progress);
 
 // Lets a held run go on. A cancel answer is stored with RequestCancel before
@@ -21,6 +22,10 @@ void ReleaseRun(WipeProgress& progress);
 // Engine side: waits while the run is held, then tells whether the state
 // asks the pass to stop (CancelRequested or Stopped).
 bool StopRequested(WipeProgress& progress);
+
+// Engine side, without waiting: whether a stop or a hold has been asked
+// for, so that no further write is to be started before the next check.
+bool StopOrHoldAsked(const WipeProgress& progress);
 
 // Engine side: waits while the run is held.
 void WaitWhileHeld(WipeProgress& progress);

@@ -35,24 +35,33 @@ std::tm LocalTime(std::time_t when)
     return local;
 }
 
+// " (2)" and up; nothing for the first name.
+std::string NumberSuffix(int number) { return number <= 1 ? "" : " (" + std::to_string(number) + ")"; }
+
 std::string TwoDigits(int value)
 {
     return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
 }
 
 // The log is narrow text written in the platform's text mode: every line
-// feed becomes CR LF.
-bool Write(const RunLog& log, std::string_view text, platform::LogWrite mode)
+// feed becomes CR LF. A line that cannot be written leaves the log
+// incomplete, and the run goes on.
+void Write(RunLog& log, std::string_view text)
 {
-    if (log.logPath.empty())
-        return false;
+    if (!log.held) {
+        log.incomplete = true;
+        return;
+    }
     std::string crlf;
     for (char c : text) {
         if (c == '\n')
             crlf += '\r';
         crlf += c;
     }
-    return platform::WriteLogFile(log.file(), crlf, mode);
+    if (!log.held->Append(crlf)) {
+        log.incomplete = true;
+        log.error = log.held->LastError();
+    }
 }
 
 // A time line and the empty line that the time text's own line feed makes.
@@ -66,20 +75,21 @@ std::string TimeLine(std::string_view label)
 
 } // namespace
 
-std::string LogFileName(std::u16string_view driveName)
+std::string LogFileName(std::u16string_view driveName, int number)
 {
     std::string part = Utf16ToUtf8(driveName);
     for (char& c : part)
         if (!platform::IsFileNameByte(c))
             c = '_';
-    const std::size_t room = platform::kMaxFileNameBytes - kFilePrefix.size() - kFileSuffix.size();
+    const std::size_t numbered = NumberSuffix(kMaxLogNumber).size();
+    const std::size_t room = platform::kMaxFileNameBytes - kFilePrefix.size() - numbered - kFileSuffix.size();
     if (part.size() > room) {
         std::size_t cut = room;
         while (cut > 0 && (static_cast<unsigned char>(part[cut]) & 0xC0) == 0x80)
             --cut; // back to the first byte of the character that would be split
         part.resize(cut);
     }
-    return std::string(kFilePrefix) + part + std::string(kFileSuffix);
+    return std::string(kFilePrefix) + part + NumberSuffix(number) + std::string(kFileSuffix);
 }
 
 std::string TimeText(std::time_t when)
@@ -94,9 +104,40 @@ std::string TimeText(std::time_t when)
            std::to_string(t.tm_year + 1900) + "\n";
 }
 
+bool OpenRunLog(RunLog& log)
+{
+    if (log.held)
+        return true;
+    log.logPath.clear();
+    log.incomplete = false;
+    log.error.clear();
+    for (int number = 1; number <= kMaxLogNumber; ++number) {
+        const std::string name = LogFileName(log.logDriveName, number);
+        platform::LogFileClaim claim = platform::ClaimLogFile(log.directory / Utf8ToPath(name));
+        if (claim.file) {
+            log.logPath = name;
+            log.held = std::move(claim.file);
+            return true;
+        }
+        log.error = claim.error;
+        if (!claim.heldByAnotherRun)
+            break;
+    }
+    log.incomplete = true;
+    return false;
+}
+
+bool CanCreateRunLog(const RunLog& log, std::string* error)
+{
+    return platform::CanCreateLogFile(log.directory / Utf8ToPath(LogFileName(log.logDriveName)), error);
+}
+
+void CloseRunLog(RunLog& log) { log.held.reset(); }
+
 bool WriteLogHeader(RunLog& log, const DeviceRecord& device)
 {
-    log.logPath = LogFileName(log.logDriveName);
+    if (!OpenRunLog(log))
+        return false;
     std::string text = "Log File of Zeza Dera\n";
     text += TimeLine("Current date and time : ");
     text += "Drive Name: ";
@@ -108,10 +149,11 @@ bool WriteLogHeader(RunLog& log, const DeviceRecord& device)
     text += "\nEnd Sector :  ";
     text += std::to_string(device.sectorCount - 1);
     text += '\n';
-    return Write(log, text, platform::LogWrite::Truncate);
+    Write(log, text);
+    return !log.incomplete;
 }
 
-void WritePassLog(const RunLog& log, LogEvent event, const WipeSelection& selection, const DeviceRecord& device)
+void WritePassLog(RunLog& log, LogEvent event, const WipeSelection& selection, const DeviceRecord& device)
 {
     std::string passes = std::to_string(selection.passesDone.load());
     passes += '/';
@@ -130,15 +172,36 @@ void WritePassLog(const RunLog& log, LogEvent event, const WipeSelection& select
         text += std::to_string(device.badSectors);
         text += " Bad Sector(s) encountered.\n";
     }
-    Write(log, text, platform::LogWrite::Append);
+    Write(log, text);
 }
 
-void WriteVerifyFailLog(const RunLog& log, uint64_t sector)
+void WriteVerifyFailLog(RunLog& log, uint64_t sector)
 {
     std::string line = " verify is Fail at sector ";
     line += std::to_string(sector);
     line += '\n';
-    Write(log, line, platform::LogWrite::Append);
+    Write(log, line);
 }
+
+void WriteFailureLog(RunLog& log, const WipeFailure& failure)
+{
+    std::string line;
+    switch (failure.step) {
+    case WipeFailure::Step::Prepare:
+        line = " Preparation Failed: ";
+        break;
+    case WipeFailure::Step::Write:
+        line = " Pass Failed at sector " + std::to_string(failure.sector) + ": ";
+        break;
+    case WipeFailure::Step::Flush:
+        line = " Pass Failed on flush: ";
+        break;
+    }
+    line += OneLine(Utf8ToUtf16(failure.error));
+    line += ".\n";
+    Write(log, line);
+}
+
+bool LogComplete(const RunLog& log) { return !log.logPath.empty() && !log.incomplete; }
 
 } // namespace zd

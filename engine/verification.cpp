@@ -37,17 +37,16 @@ SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer,
     WaitWhileHeld(progress);
     if (progress.state.load() == Stopped)
         return SampleResult::Stopped;
-    // A read that fails leaves the zeros of the read buffer to compare.
-    ReadAt(context.device, readBuffer, sector);
+    const bool read = ReadAt(context.device, readBuffer, sector);
     if (StopRequested(progress)) {
         progress.state.store(Stopped);
         return SampleResult::Stopped;
     }
-    if (std::memcmp(readBuffer.data(), pattern.data(), kSectorBytes) == 0)
+    if (read && std::memcmp(readBuffer.data(), pattern.data(), kSectorBytes) == 0)
         return SampleResult::Matched;
     std::cout << " verify is Fail" << std::endl;
     WriteVerifyFailLog(context.log, sector);
-    return SampleResult::Differed;
+    return read ? SampleResult::Differed : SampleResult::Unreadable;
 }
 
 uint32_t VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
@@ -57,17 +56,20 @@ uint32_t VerifyLastPass(WipeContext& context, std::span<const std::byte> block, 
     // a time; only its first 512 bytes are compared.
     const uint64_t unitBytes = std::max<uint64_t>(kSectorBytes, context.device.sectorSize);
     platform::AlignedBuffer readBuffer(unitBytes);
-    uint32_t mismatches = 0;
+    uint32_t failures = 0;
     for (const Sample& sample : VerificationSamples(layout, unitBytes / kSectorBytes)) {
         WaitWhileHeld(context.progress);
-        if (context.progress.state.load() == CancelRequested)
+        if (context.progress.state.load() == CancelRequested) {
             context.progress.state.store(Stopped);
-        else if (VerifySample(context, readBuffer.span(), sample.fromTail ? tail : block, sample.sector) ==
-                 SampleResult::Differed)
-            ++mismatches;
+        } else {
+            const SampleResult result =
+                VerifySample(context, readBuffer.span(), sample.fromTail ? tail : block, sample.sector);
+            if (result == SampleResult::Differed || result == SampleResult::Unreadable)
+                ++failures;
+        }
         readBuffer.Zero();
     }
-    return mismatches;
+    return failures;
 }
 
 } // namespace zd

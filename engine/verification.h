@@ -12,8 +12,9 @@ namespace zd {
 
 enum class SampleResult {
     Matched,
-    Differed, // reported on standard output and in the log
-    Stopped,  // a stop request ended verification before the comparison
+    Differed,   // reported on standard output and in the log
+    Unreadable, // a failure too, reported the same way: nothing shows what the device holds
+    Stopped,    // a stop request ended verification before the comparison
 };
 
 // A sector to read back and whether the tail buffer (or else the block
@@ -34,7 +35,8 @@ SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer,
                           uint64_t sector);
 
 // Takes the samples against the buffers as the last pass left them; a
-// cancel request skips the samples that remain. Returns how many differed.
+// cancel request skips the samples that remain. Returns how many failed:
+// differed or could not be read.
 uint32_t VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
                         const PassLayout& layout);
 

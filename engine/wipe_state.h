@@ -90,7 +90,8 @@ struct DeviceRecord {
     std::filesystem::path devicePath;
     uint64_t startSector = 0;
     uint64_t sectorCount = 0;
-    int32_t kind = 0; // PhysicalDisk or LogicalVolume once opened
+    uint32_t trailingBytes = 0; // an image file's bytes after its last whole sector
+    int32_t kind = 0;           // PhysicalDisk or LogicalVolume once opened
     uint32_t sectorSize = 0;
     uint64_t sectorsWiped = 0;
     uint64_t badSectors = 0;

@@ -18,6 +18,7 @@
 #include "pages/drive_info_wnd.h"
 #include "pages/fixed_text_qt.h"
 #include "pages/gui_font.h"
+#include "platform/log_directory.h"
 #include "platform/system_volume.h"
 #include "toolkit/active_wnd.h"
 #include "toolkit/class_background.h"
@@ -336,6 +337,14 @@ void CDriveListWnd::OnNext()
     if (!OpenDevice(*record, std::filesystem::path(Utf16ToUtf8(*openName))))
         return;
     WarnOfUnknownSystem();
+    // The run goes on without a log, but the user learns it before confirming.
+    const RunLog log(options_.logDirectory.empty() ? platform::LogDirectory() : options_.logDirectory,
+                     g_runLog.logDriveName, {});
+    if (std::string why; !CanCreateRunLog(log, &why))
+        ShowMessageBox({this,
+                        QStringLiteral("The run log cannot be created in %1 (%2). The wipe will leave no record.")
+                            .arg(QString::fromStdU16String(PathToUtf16(log.directory)), QString::fromStdString(why)),
+                        QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::Ok});
     int answer = CConfirmWnd::kIdCancel;
     {
         // Gone before the page can be.

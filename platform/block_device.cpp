@@ -21,6 +21,13 @@ public:
         return device_.Write(write.buffer, write.offset) || Fail(device_.LastError());
     }
 
+    std::size_t Withdraw() override
+    {
+        const std::size_t withdrawn = pending_.size(); // none is written before its result is taken
+        pending_.clear();
+        return withdrawn;
+    }
+
 private:
     struct Pending {
         std::span<const std::byte> buffer;

@@ -44,6 +44,11 @@ public:
     // true when it wrote its whole buffer.
     virtual bool Complete() = 0;
 
+    // Takes back the newest submitted writes that have not been started, so
+    // that they never are, and returns how many. The results of the writes
+    // submitted before them are still to be taken.
+    virtual std::size_t Withdraw() = 0;
+
     // Why the last write that failed did, in the system's words; empty
     // while none has.
     const std::string& LastError() const { return lastError_; }

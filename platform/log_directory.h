@@ -3,7 +3,10 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace zd::platform {
 
@@ -19,14 +22,45 @@ inline constexpr std::size_t kMaxFileNameBytes = 255;
 // Windows reserves may not.
 bool IsFileNameByte(char byte);
 
-enum class LogWrite {
-    Truncate, // create the file or empty it, then write
-    Append,   // create the file when missing, then add at its end
+// A run's log file, held for the length of the run: locked, so that no other
+// run claims it, and written at its end, every text as soon as it is given.
+class LogFile {
+public:
+    virtual ~LogFile() = default;
+
+    // Writes all of text at the end of the file; false when not all of it
+    // could be written (a full file system).
+    virtual bool Append(std::string_view text) = 0;
+
+    // Why the last write failed, in the system's words.
+    const std::string& LastError() const { return lastError_; }
+
+protected:
+    bool Fail(std::string why)
+    {
+        lastError_ = std::move(why);
+        return false;
+    }
+
+private:
+    std::string lastError_;
 };
 
-// Writes text to the file at an absolute path, sharing it with readers. A
-// symbolic link (or other reparse point) at that path is not followed: the
-// write fails instead. False when nothing or not all was written.
-bool WriteLogFile(const std::filesystem::path& file, std::string_view text, LogWrite mode);
+struct LogFileClaim {
+    std::unique_ptr<LogFile> file; // the claimed file, emptied; null when not claimed
+    bool heldByAnotherRun = false; // not claimed because another run holds it
+    std::string error;             // why not, in the system's words
+};
+
+// Claims the file at an absolute path for a run: creates it or empties an
+// existing one that no run holds, and locks it until the LogFile is
+// released. Nothing at the path is followed or waited on: a symbolic link
+// (or other reparse point), a FIFO, a directory or a device is refused.
+LogFileClaim ClaimLogFile(const std::filesystem::path& file);
+
+// Whether a run could create the log file at that path, without touching an
+// existing one: the directory takes a new file, and whatever is at the path
+// is a regular file. The system's reason in *error when not.
+bool CanCreateLogFile(const std::filesystem::path& file, std::string* error);
 
 } // namespace zd::platform

@@ -8,11 +8,13 @@ namespace zd {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kInvalid = 0xFFFFFFFF; // what DecodeUtf8 returns for a malformed sequence
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// Decodes one code point at text[i], advancing i past it.
+// Decodes one code point at text[i], advancing i past it; kInvalid for a
+// malformed sequence.
 char32_t DecodeUtf8(std::string_view text, std::size_t& i)
 {
     const auto lead = static_cast<unsigned char>(text[i++]);
@@ -28,15 +30,15 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i)
     } else if ((lead & 0xF8) == 0xF0) {
         extra = 3, cp = lead & 0x07, minimum = 0x10000;
     } else {
-        return kReplacement;
+        return kInvalid;
     }
     for (int k = 0; k < extra; ++k) {
         if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
-            return kReplacement;
+            return kInvalid;
         cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
     }
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return kReplacement;
+        return kInvalid;
     return cp;
 }
 
@@ -81,7 +83,9 @@ std::u16string Utf8ToUtf16(std::string_view text)
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const char32_t cp = DecodeUtf8(text, i);
+        char32_t cp = DecodeUtf8(text, i);
+        if (cp == kInvalid)
+            cp = kReplacement;
         if (cp >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
             out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
@@ -124,5 +128,22 @@ std::optional<uint64_t> ParseDecimal(std::u16string_view text)
     }
     return value;
 }
+
+bool IsValidUtf8(std::string_view text)
+    for (std::size_t i = 0; i < text.size();)
+        if (DecodeUtf8(text, i) == kInvalid)
+            return false;
+    return true;
+
+std::u16string PathToUtf16(const std::filesystem::path& path)
+#ifdef _WIN32
+    return std::u16string(path.native().begin(), path.native().end());
+#else
+    return Utf8ToUtf16(path.native());
+#endif
+
+std::string PathToUtf8(const std::filesystem::path& path) { return Utf16ToUtf8(PathToUtf16(path)); }
+
+std::filesystem::path Utf8ToPath(std::string_view text) { return std::filesystem::path(Utf8ToUtf16(text)); }
 
 } // namespace zd

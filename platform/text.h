@@ -1,9 +1,10 @@
 // Text helpers shared by the engine, discovery and the front ends: fixed
-// 256-unit UTF-16 fields and conversions between UTF-8 and UTF-16.
+// 256-unit UTF-16 fields and conversions between UTF-8, UTF-16 and paths.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,5 +28,18 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // The whole text as an unsigned decimal number ("500107862016"); nullopt
 // when it is empty, holds anything but digits or does not fit in 64 bits.
 std::optional<uint64_t> ParseDecimal(std::u16string_view text);
+
+// Whether text is well-formed UTF-8 (no stray, truncated, overlong or
+// surrogate sequences).
+bool IsValidUtf8(std::string_view text);
+
+// A path as text, whatever bytes it holds: std::filesystem throws on a POSIX
+// name that is not UTF-8, these give U+FFFD for what cannot be decoded.
+std::u16string PathToUtf16(const std::filesystem::path& path);
+std::string PathToUtf8(const std::filesystem::path& path);
+
+// A path from UTF-8 text, never through a narrow code page (Windows would
+// take a std::string as ANSI).
+std::filesystem::path Utf8ToPath(std::string_view text);
 
 } // namespace zd

@@ -9,6 +9,8 @@ namespace zd::platform {
 
 namespace {
 
+constexpr const char* kIoError = "Input/output error";
+
 class FakeBlockDevice final : public BlockDevice {
 public:
     explicit FakeBlockDevice(std::shared_ptr<FakeDisk> disk) : disk_(std::move(disk)) { ++disk_->openHandles; }
@@ -21,20 +23,24 @@ public:
         ++disk_->readCalls;
         if (disk_->onRead)
             disk_->onRead(offset, buffer.size());
+        if (disk_->failReads)
+            return Fail(kIoError);
         if (disk_->readUnit == 0 || buffer.size() % disk_->readUnit != 0)
-            return false;
-        return TransferFully(buffer, offset, [this](std::byte* data, std::size_t length, uint64_t at) {
-            const std::size_t moved = Available(at, length);
-            if (moved > 0)
-                std::memcpy(data, disk_->bytes.data() + at, moved);
-            return static_cast<long long>(moved);
-        });
+            return Fail("Invalid argument");
+        return TransferFully(buffer, offset,
+                             [this](std::byte* data, std::size_t length, uint64_t at) {
+                                 const std::size_t moved = Available(at, length);
+                                 if (moved > 0)
+                                     std::memcpy(data, disk_->bytes.data() + at, moved);
+                                 return static_cast<long long>(moved);
+                             }) ||
+               Fail("No such device or address");
     }
 
     bool Write(std::span<const std::byte> buffer, uint64_t offset) override
     {
         if (++disk_->writeCalls == disk_->failWriteNumber)
-            return false;
+            return Fail(kIoError);
         bool stalled = false;
         const bool complete =
             TransferFully(buffer, offset, [&](const std::byte* data, std::size_t length, uint64_t at) {
@@ -48,28 +54,32 @@ public:
                     std::memcpy(disk_->bytes.data() + at, data, moved);
                 return static_cast<long long>(moved);
             });
-        if (complete && disk_->onWrite)
+        if (!complete)
+            return Fail("No space left on device");
+        if (disk_->onWrite)
             disk_->onWrite(offset, buffer);
-        return complete;
+        return true;
     }
 
     std::optional<uint64_t> Length(DeviceKind) override
     {
-        if (disk_->failLength)
+        if (disk_->failLength) {
+            Fail(kIoError);
             return std::nullopt;
+        }
         return disk_->bytes.size();
     }
 
     bool Prepare(DeviceKind) override
     {
         ++disk_->prepareCalls;
-        return !disk_->refusePrepare;
+        return !disk_->refusePrepare || Fail("Device or resource busy");
     }
 
     bool Flush() override
     {
         ++disk_->flushCalls;
-        return !disk_->failFlush;
+        return !disk_->failFlush || Fail(kIoError);
     }
 
 private:

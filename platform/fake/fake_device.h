@@ -1,5 +1,5 @@
 // An in-memory device and backend for tests and benchmarks, with the faults
-// a real device can show.
+// a real device can show and the system's words for them.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,7 @@ struct FakeDisk {
     uint32_t shortWriteBytes = 0;  // each write call stores at most this many; 0: all
     bool shortWriteStalls = false; // after a short store, the next call stores nothing
     uint32_t readUnit = 512;       // reads are accepted only in multiples of this
+    bool failReads = false;        // every read fails, as on a medium that has gone bad
     bool failFlush = false;
 
     // Observations.

@@ -16,6 +16,7 @@
 
 #include "block_devices.h"
 #include "device_users.h"
+#include "error_text.h"
 #include "mountinfo.h"
 #include "platform/aligned_buffer.h"
 #include "platform/full_io.h"
@@ -152,28 +153,34 @@ public:
     {
         const int direct = direct_.get();
         const int buffered = readWrite_.get();
-        return TransferFully(buffer, offset, [=](const std::byte* data, std::size_t length, uint64_t at) {
-            if (direct >= 0) {
-                const ssize_t written =
-                    RetryOnInterrupt([&] { return ::pwrite(direct, data, length, static_cast<off_t>(at)); });
-                if (written >= 0 || errno != EINVAL)
-                    return written;
-            }
-            return RetryOnInterrupt([&] { return ::pwrite(buffered, data, length, static_cast<off_t>(at)); });
+        int error = 0;
+        const bool written = TransferFully(buffer, offset, [&](const std::byte* data, std::size_t length, uint64_t at) {
+            ssize_t result = -1;
+            if (direct >= 0)
+                result = RetryOnInterrupt([&] { return ::pwrite(direct, data, length, static_cast<off_t>(at)); });
+            if (direct < 0 || (result < 0 && errno == EINVAL))
+                result = RetryOnInterrupt([&] { return ::pwrite(buffered, data, length, static_cast<off_t>(at)); });
+            error = result < 0 ? errno : ENOSPC; // a write that stores nothing: the device is full
+            return result;
         });
+        return written || Fail(ErrorText(error));
     }
 
     std::optional<uint64_t> Length(DeviceKind) override
     {
         if (isBlock_) {
             uint64_t bytes = 0;
-            if (::ioctl(readWrite_.get(), BLKGETSIZE64, &bytes) != 0)
+            if (::ioctl(readWrite_.get(), BLKGETSIZE64, &bytes) != 0) {
+                Fail(ErrorText(errno));
                 return std::nullopt;
+            }
             return bytes;
         }
         struct stat info {};
-        if (::fstat(readWrite_.get(), &info) != 0)
+        if (::fstat(readWrite_.get(), &info) != 0) {
+            Fail(ErrorText(errno));
             return std::nullopt;
+        }
         return static_cast<uint64_t>(info.st_size);
     }
 
@@ -190,27 +197,27 @@ public:
         return true;
     }
 
-    bool Flush() override { return ::fdatasync(readWrite_.get()) == 0; }
+    bool Flush() override { return ::fdatasync(readWrite_.get()) == 0 || Fail(ErrorText(errno)); }
 
     std::unique_ptr<WriteQueue> OpenWriteQueue(unsigned depth) override
     {
         if (direct_.valid()) {
-            auto queue =
-                OpenUringWriteQueue(direct_.get(), depth, [this](std::span<const std::byte> buffer, uint64_t at) {
-                    return Write(buffer, at);
-                });
-            if (queue)
+            if (auto queue = OpenUringWriteQueue(direct_.get(), depth, *this))
                 return queue;
         }
         return BlockDevice::OpenWriteQueue(depth);
     }
 
 private:
-    static bool ReadFrom(int fd, std::span<std::byte> buffer, uint64_t offset)
+    bool ReadFrom(int fd, std::span<std::byte> buffer, uint64_t offset)
     {
-        return TransferFully(buffer, offset, [fd](std::byte* data, std::size_t length, uint64_t at) {
-            return RetryOnInterrupt([&] { return ::pread(fd, data, length, static_cast<off_t>(at)); });
+        int error = 0;
+        const bool read = TransferFully(buffer, offset, [&](std::byte* data, std::size_t length, uint64_t at) {
+            const ssize_t result = RetryOnInterrupt([&] { return ::pread(fd, data, length, static_cast<off_t>(at)); });
+            error = result < 0 ? errno : ENXIO; // nothing more to read: past the end of the device
+            return result;
         });
+        return read || Fail(ErrorText(error));
     }
 
     // Claims the whole disk, so nothing can mount or claim a partition

@@ -5,13 +5,15 @@
 #include <cerrno>
 #include <deque>
 
+#include "error_text.h"
+
 namespace zd::platform::linux_os {
 
 namespace {
 
 class UringWriteQueue final : public WriteQueue {
 public:
-    UringWriteQueue(int fd, SynchronousWrite fallback) : fd_(fd), fallback_(std::move(fallback)) {}
+    UringWriteQueue(int fd, BlockDevice& device) : fd_(fd), device_(device) {}
 
     bool Init(unsigned depth)
     {
@@ -32,18 +34,20 @@ public:
     UringWriteQueue(const UringWriteQueue&) = delete;
     UringWriteQueue& operator=(const UringWriteQueue&) = delete;
 
+    // Handed to the kernel at once, so that a write taken for in flight has
+    // been started, and only the ones that could not be are withdrawn.
     void Submit(std::span<const std::byte> buffer, uint64_t offset) override
     {
-        Write& write = writes_.emplace_back(Write{buffer, offset, false, -EAGAIN});
+        Write& write = writes_.emplace_back(Write{buffer, offset, false, false, -EAGAIN});
         io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
-        if (!sqe && io_uring_submit(&ring_) >= 0)
-            sqe = io_uring_get_sqe(&ring_);
         if (!sqe)
             return; // written synchronously when its result is taken
         io_uring_prep_write(sqe, fd_, buffer.data(), static_cast<unsigned>(buffer.size()), offset);
         io_uring_sqe_set_data64(sqe, taken_ + writes_.size() - 1);
+        write.started = true;
         write.inFlight = true;
         ++inFlight_;
+        io_uring_submit(&ring_); // one that fails here goes with the next Reap
     }
 
     bool Complete() override
@@ -59,11 +63,22 @@ public:
         return Finish(write);
     }
 
+    std::size_t Withdraw() override
+    {
+        std::size_t withdrawn = 0;
+        while (!writes_.empty() && !writes_.back().started) {
+            writes_.pop_back();
+            ++withdrawn;
+        }
+        return withdrawn;
+    }
+
 private:
     struct Write {
         std::span<const std::byte> buffer;
         uint64_t offset;
-        bool inFlight;
+        bool started;  // handed to the ring (else written synchronously when taken)
+        bool inFlight; // started, and not yet answered
         int result;
     };
 
@@ -75,7 +90,7 @@ private:
             ready = io_uring_submit_and_wait(&ring_, 1);
         } while (ready == -EINTR || ready == -EAGAIN || ready == -EBUSY);
         if (ready < 0)
-            return false;
+            return Fail(ErrorText(-ready));
         io_uring_cqe* cqe = nullptr;
         unsigned head = 0;
         unsigned seen = 0;
@@ -97,17 +112,23 @@ private:
         if (write.result == length)
             return true;
         if (write.result > 0) // cut short: the rest goes synchronously
-            return fallback_(write.buffer.subspan(static_cast<std::size_t>(write.result)),
-                             write.offset + static_cast<uint64_t>(write.result));
+            return Synchronously(write.buffer.subspan(static_cast<std::size_t>(write.result)),
+                                 write.offset + static_cast<uint64_t>(write.result));
         // Not started, interrupted, or a transfer the file does not take
-        // unbuffered (a tail that is no multiple of its block size).
+        // unbuffered (a tail that is no multiple of its block size). None of
+        // these wrote anything, so writing it again hides no failure.
         if (write.result == -EAGAIN || write.result == -EINTR || write.result == -EINVAL)
-            return fallback_(write.buffer, write.offset);
-        return false;
+            return Synchronously(write.buffer, write.offset);
+        return Fail(ErrorText(-write.result));
+    }
+
+    bool Synchronously(std::span<const std::byte> buffer, uint64_t offset)
+    {
+        return device_.Write(buffer, offset) || Fail(device_.LastError());
     }
 
     int fd_;
-    SynchronousWrite fallback_;
+    BlockDevice& device_;
     io_uring ring_{};
     bool ready_ = false;
     std::deque<Write> writes_; // results not yet taken, oldest first
@@ -117,9 +138,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<WriteQueue> OpenUringWriteQueue(int fd, unsigned depth, SynchronousWrite fallback)
+std::unique_ptr<WriteQueue> OpenUringWriteQueue(int fd, unsigned depth, BlockDevice& device)
 {
-    auto queue = std::make_unique<UringWriteQueue>(fd, std::move(fallback));
+    auto queue = std::make_unique<UringWriteQueue>(fd, device);
     if (depth == 0 || !queue->Init(depth))
         return nullptr;
     return queue;

@@ -2,8 +2,10 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include "error_text.h"
 #include "platform/block_device.h"
 #include "platform/full_io.h"
+#include "platform/text.h"
 #include "platform/windows_drive_name.h"
 
 namespace zd::platform {
@@ -45,36 +47,34 @@ public:
 
     bool Read(std::span<std::byte> buffer, uint64_t offset) override
     {
-        return TransferFully(buffer, offset, [this](std::byte* data, std::size_t length, uint64_t at) {
-            return TransferChunk(handle_, data, length, at, ReadFile);
-        });
+        return Transfer(buffer, offset, ReadFile, ERROR_HANDLE_EOF);
     }
 
     bool Write(std::span<const std::byte> buffer, uint64_t offset) override
     {
-        return TransferFully(buffer, offset, [this](const std::byte* data, std::size_t length, uint64_t at) {
-            return TransferChunk(handle_, data, length, at, WriteFile);
-        });
+        return Transfer(buffer, offset, WriteFile, ERROR_DISK_FULL);
     }
 
     std::optional<uint64_t> Length(DeviceKind kind) override
     {
+        LARGE_INTEGER size{};
+        GET_LENGTH_INFORMATION disk{};
+        PARTITION_INFORMATION volume{};
+        bool known = false;
         if (imageFile_) {
-            LARGE_INTEGER size;
-            if (!GetFileSizeEx(handle_, &size))
-                return std::nullopt;
-            return static_cast<uint64_t>(size.QuadPart);
+            known = GetFileSizeEx(handle_, &size) != 0;
+        } else if (kind == PhysicalDisk) {
+            known = Control(handle_, IOCTL_DISK_GET_LENGTH_INFO, &disk, sizeof disk);
+            size = disk.Length;
+        } else {
+            known = Control(handle_, IOCTL_DISK_GET_PARTITION_INFO, &volume, sizeof volume);
+            size = volume.PartitionLength;
         }
-        if (kind == PhysicalDisk) {
-            GET_LENGTH_INFORMATION info{};
-            if (!Control(handle_, IOCTL_DISK_GET_LENGTH_INFO, &info, sizeof info))
-                return std::nullopt;
-            return static_cast<uint64_t>(info.Length.QuadPart);
-        }
-        PARTITION_INFORMATION info{};
-        if (!Control(handle_, IOCTL_DISK_GET_PARTITION_INFO, &info, sizeof info))
+        if (!known) {
+            Fail(WindowsErrorText(GetLastError()));
             return std::nullopt;
-        return static_cast<uint64_t>(info.PartitionLength.QuadPart);
+        }
+        return static_cast<uint64_t>(size.QuadPart);
     }
 
     bool Prepare(DeviceKind kind) override
@@ -90,23 +90,45 @@ public:
         return true;
     }
 
-    bool Flush() override { return FlushFileBuffers(handle_) != 0; }
+    bool Flush() override { return FlushFileBuffers(handle_) != 0 || Fail(WindowsErrorText(GetLastError())); }
 
 private:
+    // The whole buffer, chunk by chunk; `stalled` names a transfer that moves
+    // nothing (the end of the device, a full device).
+    template <class Byte, class Call> bool Transfer(std::span<Byte> buffer, uint64_t offset, Call call, DWORD stalled)
+    {
+        DWORD error = stalled;
+        const bool moved = TransferFully(buffer, offset, [&](Byte* data, std::size_t length, uint64_t at) {
+            const long long result = TransferChunk(handle_, data, length, at, call);
+            if (result < 0)
+                error = GetLastError();
+            return result;
+        });
+        return moved || Fail(WindowsErrorText(error));
+    }
+
     HANDLE handle_;
     bool imageFile_;
 };
 
 class WindowsDeviceBackend final : public DeviceBackend {
 public:
-    // An existing file named by an absolute path is a disk image; every
-    // other name follows the drive-name rule.
+    // A device name ("E:", "\\.\PHYSICALDRIVE1") follows the drive-name rule
+    // and is never probed as a file. Any other name is a disk image, once
+    // made absolute, if such a file exists; otherwise it is refused.
     std::optional<DeviceTarget> Classify(const std::filesystem::path& name) const override
     {
-        const DWORD attributes = GetFileAttributesW(name.c_str());
-        if (name.is_absolute() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return DeviceTarget{PhysicalDisk, name, true};
-        return ClassifyWindowsDriveName(name.u16string());
+        const std::u16string text = PathToUtf16(name);
+        if (IsWindowsDeviceName(text))
+            return ClassifyWindowsDriveName(text);
+        std::error_code error;
+        const std::filesystem::path file = std::filesystem::absolute(name, error);
+        if (error || file.empty())
+            return std::nullopt;
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return std::nullopt;
+        return DeviceTarget{PhysicalDisk, file, true};
     }
 
     std::unique_ptr<BlockDevice> Open(const DeviceTarget& target) const override

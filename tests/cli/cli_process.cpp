@@ -15,13 +15,18 @@ CliResult RunCli(const CliRun& run)
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0)
         return {};
+    if (run.closedOutput) {
+        ::close(out[0]); // every write to it fails with EPIPE (and raises SIGPIPE)
+        out[0] = -1;
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-            ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
         for (const auto& [name, value] : run.env)
             ::setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(ZD_CLI)};
@@ -44,7 +49,7 @@ CliResult RunCli(const CliRun& run)
     bool watching = static_cast<bool>(run.watch);
     std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};
     std::array<std::string*, 2> sinks{&result.out, &result.err};
-    int open = 2;
+    int open = run.closedOutput ? 1 : 2;
     while (open > 0) {
         if (::poll(fds.data(), fds.size(), -1) < 0)
             continue;

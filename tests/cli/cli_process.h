@@ -24,6 +24,7 @@ struct CliRun {
     std::vector<std::string> args;
     std::string input;                      // written to its standard input, which is then closed
     std::map<std::string, std::string> env; // added to the environment
+    bool closedOutput = false;              // its standard output is a pipe that no one reads
     // Called with the output so far (out, err) after every read; may act on
     // the process (pid) and returns true once it has done so.
     std::function<bool(int pid, const std::string& out, const std::string& err)> watch;

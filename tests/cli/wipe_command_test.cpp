@@ -2,6 +2,9 @@
 // loop devices the tests attach.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+
 #include <csignal>
 #include <fstream>
 
@@ -90,6 +93,7 @@ TEST_F(WipeCommand, RefusesBadUsageBeforeTouchingAnything)
         {"--method", "Zero", "--yes"},
         {"--method", "16", "--yes"},
         {"--method", "16", "--custom", "seven77", "--yes"},
+        {"--method", "16", "--custom", "sevench\xFF", "--yes"}, // eight, but not UTF-8
         {"--method", "1", "--custom", "eightchr", "--yes"},
         {"--yes"},
     };
@@ -97,9 +101,54 @@ TEST_F(WipeCommand, RefusesBadUsageBeforeTouchingAnything)
         const auto result = RunCli({Args(image.string(), more)});
         EXPECT_EQ(result.exitCode, 2) << more[0] << " " << (more.size() > 1 ? more[1] : "") << result.err;
     }
-    EXPECT_EQ(RunCli({Args((directory.path() / "missing.img").string(), {"--method", "1", "--yes"})}).exitCode, 2);
+    // No name, and names that are not UTF-8, are refused in words.
+    for (const std::string& target : {std::string(), (directory.path() / "missing\xFF.img").string()}) {
+        const auto result = RunCli({Args(target, {"--method", "1", "--yes"})});
+        EXPECT_EQ(result.exitCode, 2) << target;
+        EXPECT_TRUE(Contains(result.err, "zeza-dera-cli: ")) << result.err;
+    }
     EXPECT_EQ(ReadAll(image), std::string(kImageBytes, kOriginal));
     EXPECT_TRUE(std::filesystem::is_empty(logs.path()));
+}
+
+TEST_F(WipeCommand, NothingIsWipedWhenTheRunLogCannotBeCreated)
+{
+    ASSERT_EQ(::mkfifo((logs.path() / "Drive__disk.img.log").c_str(), 0600), 0);
+    for (const std::filesystem::path& logDirectory : {logs.path() / "missing", logs.path()}) {
+        const auto result =
+            RunCli({{"wipe", image.string(), "--method", "1", "--yes", "--log-dir", logDirectory.string()}});
+        EXPECT_EQ(result.exitCode, 2) << logDirectory;
+        EXPECT_TRUE(Contains(result.err, "cannot create the run log in " + logDirectory.string() + ": ")) << result.err;
+        EXPECT_TRUE(Contains(result.out, "Nothing was wiped.")) << result.out;
+    }
+    EXPECT_EQ(ReadAll(image), std::string(kImageBytes, kOriginal));
+}
+
+TEST_F(WipeCommand, AnImageFileIsOverwrittenToItsLastByteAndCountedInWholeSectors)
+{
+    const struct {
+        std::size_t bytes;
+        const char* wiped;
+    } cases[] = {{600, "1 Sector(s) wiped."}, {(4u << 20) + 100, "8192 Sector(s) wiped."}};
+    for (const auto& c : cases) {
+        Fill(image, c.bytes, kOriginal);
+        const auto result = RunCli({Args(image.string(), {"--method", "1", "--yes"})});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(ReadAll(image), std::string(c.bytes, '\0')) << c.bytes << " bytes";
+        const auto lines = test::LogLines(logs.path() / "Drive__disk.img.log");
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[lines.size() - 2], c.wiped);
+    }
+}
+
+TEST_F(WipeCommand, AReaderThatGoesAwayDoesNotEndTheWipe)
+{
+    CliRun run{Args(image.string(), {"--method", "DOD M", "--yes"})};
+    run.closedOutput = true;
+    const auto result = RunCli(run);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::LogLines(logs.path() / "Drive__disk.img.log").back(), "0 Bad Sector(s) encountered.");
+    EXPECT_EQ(ReadAll(image).find(kOriginal), std::string::npos);
 }
 
 TEST_F(WipeCommand, TheCustomMethodRepeatsItsEightCharacters)
@@ -225,24 +274,47 @@ TEST_F(WipeCommandOnDevices, WhereTheSystemsDriveIsUnknownOnlyAForcedDeviceIsWip
     EXPECT_EQ(ReadAll(loop->backingFile()).find(kOriginal), std::string::npos);
 }
 
-TEST_F(WipeCommandOnDevices, CtrlCDuringAPassEndsItAsCancelled)
+// Ctrl-C, a hang-up (the terminal went away) and a termination request.
+TEST_F(WipeCommandOnDevices, AnInterruptDuringAPassEndsItAsCancelled)
 {
     ZD_REQUIRE_LOOP_DEVICES();
     test::LoopOptions options;
     options.sizeBytes = 256 << 20;
     test::LoopDevice loop(options);
     ASSERT_TRUE(loop.attached());
-    CliRun run{Args(loop.path(), {"--method", "15", "--yes"})};
-    run.watch = [](int pid, const std::string&, const std::string& err) {
-        return Contains(err, "pass 2/35") && ::kill(pid, SIGINT) == 0;
-    };
-    const auto result = RunCli(run);
-    EXPECT_EQ(result.exitCode, 1) << result.err;
-    const std::string log = ReadAll(
-        logs.path() / ("Drive__Loop device " + std::filesystem::path(loop.backingFile()).filename().string() + ".log"));
-    EXPECT_TRUE(Contains(log, "1/35 Pass Completed.")) << log;
-    EXPECT_TRUE(Contains(log, "/35 Pass Cancelled.")) << log;
-    EXPECT_FALSE(Contains(log, "35/35 Pass Completed."));
+    const auto log =
+        logs.path() / ("Drive__Loop device " + std::filesystem::path(loop.backingFile()).filename().string() + ".log");
+    for (int signal : {SIGINT, SIGHUP, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        CliRun run{Args(loop.path(), {"--method", "15", "--yes"})};
+        run.watch = [signal](int pid, const std::string&, const std::string& err) {
+            return Contains(err, "pass 2/35") && ::kill(pid, signal) == 0;
+        };
+        const auto result = RunCli(run);
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        const std::string text = ReadAll(log);
+        EXPECT_TRUE(Contains(text, "1/35 Pass Completed.")) << text;
+        EXPECT_TRUE(Contains(text, "/35 Pass Cancelled.")) << text;
+        EXPECT_FALSE(Contains(text, "35/35 Pass Completed."));
+    }
+}
+
+// The log's file system fills up in the middle of the run: the device is
+// wiped, and the exit code and a message say the record is not whole.
+TEST_F(WipeCommandOnDevices, ALogThatCannotBeWrittenToTheEndExitsFour)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    test::TempDirectory full;
+    ASSERT_EQ(::mount("zd-full-log", full.path().c_str(), "tmpfs", 0, "size=4k"), 0);
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(full.path().c_str(),
+                                                                     [](const char* at) { ::umount2(at, MNT_DETACH); });
+    const auto result =
+        RunCli({{"wipe", image.string(), "--method", "15", "--yes", "--log-dir", full.path().string()}});
+    EXPECT_EQ(result.exitCode, 4) << result.err;
+    EXPECT_TRUE(Contains(result.out, "Operation completed.")) << result.out;
+    EXPECT_TRUE(Contains(result.err, "is incomplete: No space left on device")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "wiped, but the run log is incomplete")) << result.err;
+    EXPECT_EQ(ReadAll(image).find(kOriginal), std::string::npos);
 }
 
 } // namespace

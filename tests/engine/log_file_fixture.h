@@ -9,7 +9,7 @@ namespace zd::test {
 class LogFile : public ::testing::Test {
 protected:
     TempDirectory directory;
-    RunLog log{directory.path(), u"Disk\r\nAlgorithm used - forged", u"Zero Wipe", {}};
+    RunLog log{directory.path(), u"Disk\r\nAlgorithm used - forged", u"Zero Wipe"};
     DeviceRecord device;
 };
 

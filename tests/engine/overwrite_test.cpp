@@ -174,28 +174,36 @@ TEST_F(Overwrite, ACancelStoredBeforeTheRunStartsSurvivesAndEndsTheFirstPassAtOn
     EXPECT_EQ(notifier.passCount, 1) << "the zero pass never starts";
 }
 
-TEST_F(Overwrite, AFailedWriteEndsTheRunWithTheStateLeftRunning)
+TEST_F(Overwrite, AFailedWriteEndsTheRunWithTheStateLeftRunningAndSaysWhereAndWhy)
 {
     Open(kBytes);
     disk->failWriteNumber = 2;
     Select(3);
-    EXPECT_FALSE(Run(3).completed);
+    const WipeOutcome outcome = Run(3);
+    EXPECT_FALSE(outcome.completed);
     EXPECT_EQ(disk->writeCalls, 2u) << "nothing is written after the failure";
     EXPECT_EQ(progress.state.load(), Running);
     EXPECT_EQ(progress.sectorsDone.load(), 512u) << "counters stand at the last good write";
     EXPECT_EQ(selection.passesDone.load(), 0);
-    EXPECT_EQ(LogLines().back(), "0/2Pass Started...");
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_EQ(outcome.failure->step, WipeFailure::Step::Write);
+    EXPECT_EQ(outcome.failure->pass, 1);
+    EXPECT_EQ(outcome.failure->sector, 512u);
+    EXPECT_EQ(outcome.failure->error, "Input/output error");
 }
 
-TEST_F(Overwrite, AFailedFlushIsAFailedWrite)
+TEST_F(Overwrite, AFailedFlushIsAFailedPass)
 {
     Open(kBytes);
     disk->failFlush = true;
     Select(1);
-    EXPECT_FALSE(Run(1).completed);
+    const WipeOutcome outcome = Run(1);
+    EXPECT_FALSE(outcome.completed);
     EXPECT_EQ(selection.passesDone.load(), 0) << "the pass is not reported complete";
     EXPECT_EQ(progress.state.load(), Running);
-    EXPECT_EQ(LogLines().back(), "0/1Pass Started...");
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_EQ(outcome.failure->step, WipeFailure::Step::Flush);
+    EXPECT_EQ(LogLines().back(), " Pass Failed on flush: Input/output error.");
 }
 
 TEST_F(Overwrite, ARefusedPreparationWritesNothingAndLeavesTheStateAlone)
@@ -203,10 +211,14 @@ TEST_F(Overwrite, ARefusedPreparationWritesNothingAndLeavesTheStateAlone)
     Open(kBytes);
     disk->refusePrepare = true;
     Select(1);
-    EXPECT_FALSE(Run(1).completed);
+    const WipeOutcome outcome = Run(1);
+    EXPECT_FALSE(outcome.completed);
     EXPECT_EQ(disk->writeCalls, 0u);
     EXPECT_EQ(progress.state.load(), Idle);
     EXPECT_EQ(notifier.progressCount, 0);
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_EQ(outcome.failure->step, WipeFailure::Step::Prepare);
+    EXPECT_EQ(outcome.failure->error, "Device or resource busy");
 }
 
 TEST_F(Overwrite, TheCustomMethodWithoutItsStringRunsNothing)

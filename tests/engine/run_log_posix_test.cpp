@@ -1,6 +1,8 @@
-// Run log behaviour that depends on POSIX services: the time zone from TZ
-// and symbolic links.
+// Run log behaviour that depends on POSIX services: the time zone from TZ,
+// symbolic links and FIFOs.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -42,6 +44,19 @@ TEST_F(LogFile, ASymbolicLinkInPlaceOfTheLogIsNotFollowed)
     std::string content;
     std::getline(in, content);
     EXPECT_EQ(content, "kept");
+}
+
+TEST_F(LogFile, AFifoInPlaceOfTheLogIsRefusedWithoutWaitingForAReader)
+{
+    log.logDriveName = u"E";
+    const std::filesystem::path fifo = log.directory / "Drive__E.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    device.sectorCount = 8;
+    EXPECT_FALSE(WriteLogHeader(log, device));
+    EXPECT_EQ(log.error, "not a regular file");
+    std::string why;
+    EXPECT_FALSE(CanCreateRunLog(log, &why));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 } // namespace

@@ -92,18 +92,22 @@ TEST_F(RunLogText, ACancelInPassTwo)
                                 EndBlock("1/3", "Cancelled", 512)}));
 }
 
-TEST_F(RunLogText, AWriteFailureInTheFirstBlockEndsWithTheStartLine)
+TEST_F(RunLogText, AFailedWriteEndsTheLogWithItsSectorAndCause)
 {
-    disk->failWriteNumber = 1;
+    disk->failWriteNumber = 5; // the second block of pass 2
     Run();
-    EXPECT_EQ(LogLines(), Join({kHeader, StartBlock("0/3")}));
+    EXPECT_EQ(LogLines(), Join({kHeader,
+                                StartBlock("0/3"),
+                                EndBlock("1/3", "Completed", kSectors),
+                                StartBlock("1/3"),
+                                {" Pass Failed at sector 512: Input/output error."}}));
 }
 
-TEST_F(RunLogText, ARefusedPreparationLeavesTheHeaderOnly)
+TEST_F(RunLogText, ARefusedPreparationLeavesTheHeaderAndItsCause)
 {
     disk->refusePrepare = true;
     Run();
-    EXPECT_EQ(LogLines(), kHeader);
+    EXPECT_EQ(LogLines(), Join({kHeader, {" Preparation Failed: Device or resource busy."}}));
 }
 
 TEST_F(RunLogText, ASecondRunOnTheSameDriveReplacesTheLog)
@@ -132,10 +136,16 @@ TEST(LogFileName, ReplacesWhatWouldLeaveTheDirectoryOrBreakTheName)
     EXPECT_EQ(LogFileName(std::u16string(u"a\0b", 3)), "Drive__a_b.log");
 }
 
+TEST(LogFileName, IsNumberedFromTheSecondOn)
+{
+    EXPECT_EQ(LogFileName(u"E", 1), "Drive__E.log");
+    EXPECT_EQ(LogFileName(u"E", 2), "Drive__E (2).log");
+}
+
 TEST(LogFileName, IsShortenedToAFileNameWithoutSplittingACharacter)
 {
-    const std::string ascii = LogFileName(std::u16string(300, u'x'));
-    EXPECT_EQ(ascii.size(), 255u);
+    const std::string ascii = LogFileName(std::u16string(300, u'x'), kMaxLogNumber);
+    EXPECT_EQ(ascii.size(), 255u) << "the longest numbered name just fits";
     EXPECT_EQ(ascii.substr(ascii.size() - 4), ".log");
 
     const std::string euros = LogFileName(std::u16string(100, u'\u20AC')); // three bytes each
@@ -154,13 +164,50 @@ TEST_F(LogFile, NamesInTheHeaderKeepToOneLine)
     EXPECT_EQ(test::LogLines(log.file())[3], "Drive Name: Disk__Algorithm used - forged");
 }
 
-TEST_F(LogFile, AMissingDirectoryLeavesNoLogAndNoComplaint)
+TEST_F(LogFile, AMissingDirectoryLeavesNoLogAndSaysWhy)
 {
     log.directory = directory.path() / "missing";
     device.sectorCount = 8;
+    std::string why;
+    EXPECT_FALSE(CanCreateRunLog(log, &why));
+    EXPECT_FALSE(why.empty());
     EXPECT_FALSE(WriteLogHeader(log, device));
     WritePassLog(log, LogEvent::PassStarted, WipeSelection{}, device);
     EXPECT_FALSE(std::filesystem::exists(log.directory));
+    EXPECT_FALSE(log.error.empty());
+    EXPECT_FALSE(LogComplete(log));
+}
+
+TEST_F(LogFile, ANameBeyondAsciiNamesTheFileInUnicode)
+{
+    log.logDriveName = u"\u0414\u0438\u0441\u043A \u20AC"; // beyond any one ANSI code page
+    device.sectorCount = 8;
+    ASSERT_TRUE(WriteLogHeader(log, device));
+    const std::filesystem::path expected =
+        log.directory / std::u16string(u"Drive__\u0414\u0438\u0441\u043A \u20AC.log");
+    EXPECT_EQ(log.file(), expected);
+    EXPECT_TRUE(std::filesystem::exists(expected));
+}
+
+TEST_F(LogFile, ALogHeldByARunningWipeIsLeftAloneAndTheNextNumberIsUsed)
+{
+    log.logDriveName = u"Twin Disk";
+    device.sectorCount = 8;
+    ASSERT_TRUE(WriteLogHeader(log, device));
+    RunLog second(log.directory, log.logDriveName, log.logAlgorithmName);
+    ASSERT_TRUE(WriteLogHeader(second, device));
+    EXPECT_EQ(second.logPath, "Drive__Twin Disk (2).log");
+    WritePassLog(log, LogEvent::PassStarted, WipeSelection{}, device);
+    EXPECT_EQ(test::LogLines(log.file()).size(), 11u) << "the first run's header and start block, untouched";
+    EXPECT_TRUE(LogComplete(log));
+
+    // A finished run's log is replaced by the next run.
+    CloseRunLog(log);
+    CloseRunLog(second);
+    RunLog third(log.directory, log.logDriveName, log.logAlgorithmName);
+    ASSERT_TRUE(WriteLogHeader(third, device));
+    EXPECT_EQ(third.logPath, "Drive__Twin Disk.log");
+    EXPECT_EQ(test::LogLines(third.file()).size(), 7u);
 }
 
 } // namespace

@@ -164,7 +164,7 @@ protected:
     WipeSelection selection;
     WipeProgress progress;
     TempDirectory logDirectory;
-    RunLog log{logDirectory.path(), u"Test Disk", u"Zero Wipe", {}};
+    RunLog log{logDirectory.path(), u"Test Disk", u"Zero Wipe"};
     RecordingNotifier notifier;
 };
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "engine/run_control.h"
 #include "engine/wipe_run.h"
@@ -29,15 +30,15 @@ std::vector<std::byte> ReadFile(const std::string& path)
 class LoopWipe : public test::WipeFixture {
 protected:
     // Attaches a loop device full of 0x5A bytes and opens it for the run.
-    bool Attach(uint32_t sectorSize = 0)
+    bool Attach(uint32_t sectorSize = 0, uint64_t sectors = kSectors)
     {
         test::LoopOptions options;
-        options.sizeBytes = kSectors * 512;
+        options.sizeBytes = sectors * 512;
         options.sectorSize = sectorSize;
         loop = std::make_unique<test::LoopDevice>(options);
         if (!loop->attached())
             return false;
-        std::ofstream(loop->backingFile(), std::ios::binary) << std::string(kSectors * 512, static_cast<char>(0x5A));
+        std::ofstream(loop->backingFile(), std::ios::binary) << std::string(sectors * 512, static_cast<char>(0x5A));
         return OpenDevice(device, loop->path());
     }
 
@@ -86,7 +87,7 @@ TEST_F(LoopWipe, FixedAndMultiBytePatternsCoverTheWholeDeviceIncludingTheTail)
         ASSERT_TRUE(Attach());
         const WipeOutcome outcome = Run(c.id, c.custom);
         EXPECT_TRUE(outcome.completed);
-        EXPECT_EQ(outcome.verifyMismatches, 0u);
+        EXPECT_EQ(outcome.verifyFailures, 0u);
         EXPECT_EQ(output, "");
         device = {};
         ExpectLastPass(ReadFile(loop->backingFile()), c.last);
@@ -115,24 +116,46 @@ TEST_F(LoopWipe, FourKilobyteSectorsVerifyWithoutAFalseFailure)
     ASSERT_EQ(device.sectorSize, 4096u);
     const WipeOutcome outcome = Run(3);
     EXPECT_TRUE(outcome.completed);
-    EXPECT_EQ(outcome.verifyMismatches, 0u);
+    EXPECT_EQ(outcome.verifyFailures, 0u);
     EXPECT_EQ(output, "");
 }
 
-TEST_F(LoopWipe, ACancelWithWritesInFlightStopsAndLogsThePass)
+// Whole blocks of the backing file that no longer hold the original bytes.
+uint64_t BlocksWritten(const std::string& file)
+{
+    const auto bytes = ReadFile(file);
+    uint64_t written = 0;
+    for (std::size_t at = 0; at + kBlockBytes <= bytes.size(); at += kBlockBytes)
+        written += bytes[at] != std::byte{0x5A} ? 1 : 0;
+    return written;
+}
+
+// With writes in flight, a hold and a cancel stop new writes and count the
+// ones under way, so the counts say exactly what is on the device.
+TEST_F(LoopWipe, AHoldOrACancelWithWritesInFlightCountsExactlyWhatIsOnTheDevice)
 {
     ZD_REQUIRE_LOOP_DEVICES();
-    ASSERT_TRUE(Attach());
+    ASSERT_TRUE(Attach(0, 64 * 512));
     notifier.onProgress = [this] {
         if (progress.sectorsDone.load() == 3 * 512)
+            HoldRun(progress);
+        if (progress.sectorsDone.load() == 40 * 512)
             RequestCancel(progress);
     };
-    EXPECT_FALSE(Run(2).completed);
-    EXPECT_EQ(device.sectorsWiped, 3u * 512);
+    std::thread worker([this] { Run(1); });
+    WaitUntilHolding(progress);
+    const uint64_t held = progress.sectorsDone.load();
+    EXPECT_EQ(BlocksWritten(loop->backingFile()) * 512, held) << "nothing is in flight while the run is held";
+    ReleaseRun(progress);
+    worker.join();
+
+    EXPECT_GE(device.sectorsWiped, 40u * 512);
+    EXPECT_LT(device.sectorsWiped, 64u * 512) << "the cancel stopped the pass";
+    EXPECT_EQ(BlocksWritten(loop->backingFile()) * 512, device.sectorsWiped);
     const auto lines = LogLines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 3], "0/1 Pass Cancelled.");
-    EXPECT_EQ(lines[lines.size() - 2], "1536 Sector(s) wiped.");
+    EXPECT_EQ(lines[lines.size() - 2], std::to_string(device.sectorsWiped) + " Sector(s) wiped.");
 }
 
 } // namespace

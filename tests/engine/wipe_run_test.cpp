@@ -38,7 +38,9 @@ protected:
 
 TEST_F(WipeRunSteps, ACompletedRunShowsItsOutcomeThenTheLogThenTheHomePage)
 {
-    EXPECT_TRUE(Run().completed);
+    const WipeOutcome outcome = Run();
+    EXPECT_TRUE(outcome.completed);
+    EXPECT_TRUE(outcome.logComplete);
     EXPECT_EQ(Closing(), (std::vector<std::string>{"outcome: Operation completed.", "log", "home"}));
     EXPECT_EQ(stateAtOutcome, Running);
     EXPECT_EQ(stateAtLog, Idle) << "the state is Idle once the outcome has been dismissed";
@@ -70,7 +72,9 @@ TEST_F(WipeRunSteps, ADeviceThatCannotBePreparedIsTerminatedAtOnce)
 TEST_F(WipeRunSteps, WithoutALogTheRunGoesOnAndNoViewerIsAsked)
 {
     log.directory = logDirectory.path() / "missing";
-    EXPECT_TRUE(Run().completed);
+    const WipeOutcome outcome = Run();
+    EXPECT_TRUE(outcome.completed);
+    EXPECT_FALSE(outcome.logComplete);
     EXPECT_EQ(Closing(), (std::vector<std::string>{"outcome: Operation completed.", "home"}));
 }
 

@@ -334,6 +334,32 @@ private slots:
         }
     }
 
+    void aLogThatCannotBeCreatedIsAWarningBeforeTheDialog()
+    {
+        QTemporaryDir directory;
+        const std::filesystem::path image = MakeImage(directory, 1 << 20, 'x');
+        FakeDriveSource drives;
+        drives.disks = {DiskObject(image.u16string(), u"Image disk", u"1048576")};
+        WizardOptions options = On(drives);
+        options.logDirectory = directory.path().toStdString() + "/missing";
+        DrivePageFrame shown(options, true);
+        FinishDriveDiscovery();
+
+        AnsweringBoxes boxes;
+        std::size_t warningsBeforeTheDialog = 0;
+        ConfirmDialogDriver driver([&](CConfirmWnd& dialog) {
+            warningsBeforeTheDialog = boxes.requests.size();
+            dialog.reject();
+        });
+        shown.Next();
+        QCOMPARE(driver.shown, 1);
+        QCOMPARE(warningsBeforeTheDialog, std::size_t{1});
+        QVERIFY(boxes.Texts()[0].startsWith(QStringLiteral("The run log cannot be created in ") +
+                                            QString::fromStdString(options.logDirectory.string())));
+        QCOMPARE(boxes.requests[0].caption, QStringLiteral("Warning"));
+        QCOMPARE(boxes.requests[0].icon, MessageIcon::Warning);
+    }
+
     void cancellingTheDialogClosesTheDeviceAndASecondNextOpensItAgain()
     {
         QTemporaryDir directory;

@@ -35,6 +35,17 @@ TEST(WindowsDriveName, LetterAndColonIsAVolumeOpenedThroughTheDeviceNamespace)
     EXPECT_EQ(lower->path.u16string(), u"\\\\.\\e:");
 }
 
+TEST(WindowsDriveName, OnlyDriveLettersAndTheDeviceNamespaceAreDeviceNames)
+{
+    for (const char16_t* name : {u"E:", u"\\\\.\\PHYSICALDRIVE1", u"\\\\.\\E:"})
+        EXPECT_TRUE(IsWindowsDeviceName(name)) << std::filesystem::path(name).string();
+    for (const char16_t* name : {u"img\\rel.img", u"disk1", u"C:\\images\\disk.img", u"E", u""})
+        EXPECT_FALSE(IsWindowsDeviceName(name)) << std::filesystem::path(name).string();
+    const auto volume = ClassifyWindowsDriveName(u"\\\\.\\E:");
+    ASSERT_TRUE(volume);
+    EXPECT_EQ(volume->path.u16string(), u"\\\\.\\E:") << "already in the device namespace";
+}
+
 TEST(WindowsDriveName, OtherNamesAreRefused)
 {
     for (const char16_t* name : {u"", u"C", u":", u"1:", u"C:\\", u"\u00C9:"})

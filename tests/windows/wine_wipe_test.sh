@@ -43,4 +43,27 @@ for line in "Log File of Zeza Dera" "Drive Name: wine-disk.img" "Algorithm used:
     status=1
   fi
 done
+# A relative path to an existing image is that image; a mistyped one is
+# refused as neither a device name nor an existing file.
+mkdir "$work/img"
+head -c $((1024 * 1024)) /dev/urandom >"$work/img/rel.img"
+rm -f "$prefix/drive_c/users/Drive__rel.img.log"
+if ! (cd "$work" && "$wine" "$exe" wipe 'img\rel.img' --method "Zero Wipe" --yes >/dev/null); then
+  echo "a relative path to an existing image was not wiped"
+  status=1
+elif ! cmp -s "$work/img/rel.img" <(head -c $((1024 * 1024)) /dev/zero); then
+  echo "the relative image does not hold zeros"
+  status=1
+elif [ ! -f "$prefix/drive_c/users/Drive__rel.img.log" ]; then
+  echo "no run log named after the relative image"
+  status=1
+fi
+set +e
+refusal=$(cd "$work" && "$wine" "$exe" wipe 'img\missing.img' --method "Zero Wipe" --yes 2>&1)
+code=$?
+set -e
+if [ "$code" -ne 2 ] || ! grep -q 'cannot open' <<<"$refusal"; then
+  echo "a mistyped image path was not refused plainly (exit $code): $refusal"
+  status=1
+fi
 exit "$status"
