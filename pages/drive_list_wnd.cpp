@@ -36,6 +36,7 @@ constexpr int kMethodHeight = 15;
 constexpr int kMethodRoom = 140;
 const QColor kButtonColour{5, 119, 205};
 constexpr int kButtonFontHeight = 20;
+constexpr int kButtonWidth = 65;
 const QColor kSelectDriveColour{255, 0, 0};
 
 struct GroupSpec {
@@ -197,8 +198,12 @@ void CDriveListWnd::resizeEvent(QResizeEvent*)
     }
     customHint_->setGeometry(w - 290, 345, 270, 15);
     customEdit_->setGeometry(w - 290, 365, 100, 18);
-    back_->setGeometry(w - 145, h - 35, 65, 28);
-    next_->setGeometry(w - 75, h - 35, 65, 28);
+    // 65 wide, or as wide as a caption needs in the font at hand; Next keeps
+    // its right edge and Back its distance from Next.
+    const int nextWidth = std::max(kButtonWidth, next_->sizeHint().width());
+    const int backWidth = std::max(kButtonWidth, back_->sizeHint().width());
+    next_->setGeometry(w - 10 - nextWidth, h - 35, nextWidth, 28);
+    back_->setGeometry(w - 15 - nextWidth - backWidth, h - 35, backWidth, 28);
 }
 
 void CDriveListWnd::paintEvent(QPaintEvent*)

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
+#include <algorithm>
 
 #include "engine/run_control.h"
 #include "engine/run_log.h"
@@ -24,6 +25,7 @@ namespace {
 
 const QColor kButtonColour{5, 119, 205};
 constexpr int kPageFontHeight = 20;
+constexpr int kCancelWidth = 50;
 
 struct LabelSpec {
     int id;
@@ -146,7 +148,10 @@ void CProcessWnd::resizeEvent(QResizeEvent*)
     progressBar_->setGeometry(50, mid - 25, cx - 100, 25);
     for (const auto& [label, place] : layout)
         labels_[label]->setGeometry(place);
-    cancel_->setGeometry(cx - 60, cy - 30, 50, 25);
+    // 50 wide, or as wide as the caption needs in the font at hand; the right
+    // edge stays put.
+    const int cancelWidth = std::max(kCancelWidth, cancel_->sizeHint().width());
+    cancel_->setGeometry(cx - 10 - cancelWidth, cy - 30, cancelWidth, 25);
 }
 
 intptr_t CProcessWnd::HandleAppMessage(uint32_t message, uintptr_t, intptr_t)
