@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "discovery/drive_list.h"
+#include "discovery/drive_size.h"
 #include "engine/device_access.h"
 #include "engine/run_log.h"
 #include "engine/wipe_state.h"
@@ -16,6 +17,7 @@
 #include "pages/custom_messages.h"
 #include "pages/drive_discovery.h"
 #include "pages/drive_info_wnd.h"
+#include "pages/drive_names.h"
 #include "pages/fixed_text_qt.h"
 #include "pages/gui_font.h"
 #include "platform/system_volume.h"
@@ -239,11 +241,8 @@ void CDriveListWnd::FillDriveCombo()
     {
         const QSignalBlocker quiet(combo_.get());
         combo_->clear();
-        for (std::size_t i = 0; i < g_driveList.size(); ++i) {
-            const DriveEntry& entry = g_driveList.at(i);
-            const FixedText& name = entry.entryKind == kEntryPhysicalDisk ? entry.caption : entry.displayName;
-            combo_->addItem(ToQString(name), QVariant::fromValue(static_cast<qulonglong>(i)));
-        }
+        for (std::size_t i = 0; i < g_driveList.size(); ++i)
+            combo_->addItem(ListedName(g_driveList.at(i)), QVariant::fromValue(static_cast<qulonglong>(i)));
         combo_->setCurrentIndex(g_driveList.empty() ? -1 : 0);
     }
     if (!g_driveList.empty())
@@ -325,7 +324,10 @@ void CDriveListWnd::OnNext()
     int answer = CConfirmWnd::kIdCancel;
     {
         // Gone before the page can be.
-        CConfirmWnd confirm(this);
+        CConfirmWnd confirm({EntryName(g_driveList.at(entry)),
+                             QString::fromStdU16String(record->devicePath.u16string()),
+                             ToQString(FormatDriveSize(record->sectorCount * kSectorBytes))},
+                            this);
         answer = confirm.DoModal();
     }
     if (answer != CConfirmWnd::kIdOk) {

@@ -96,6 +96,8 @@ bool CProcessWnd::Create(QWidget* host)
         auto label = std::make_unique<QLabel>(QString::fromLatin1(kLabels[i].text), this);
         SetControlId(*label, kLabels[i].id);
         label->setAlignment((kLabels[i].value ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        // The drive's name comes from the device: shown as it is, never as markup.
+        label->setTextFormat(Qt::PlainText);
         labels_[static_cast<std::size_t>(i)] = std::move(label);
     }
     cancel_ = std::make_unique<QTRN_CMovanButton>(this);

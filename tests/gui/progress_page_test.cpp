@@ -137,8 +137,10 @@ private slots:
         Gate gate;
         HoldInWrite(wipe, gate, 1);
         QVERIFY(wipe.Confirm(kDodM, u"Fake disk"));
-        // Every digit of a count beyond 32 bits.
+        // Every digit of a count beyond 32 bits; a name from the device with
+        // markup in it.
         zd::g_wipeSelection.get()->selectedSectorCount = 5'000'000'000ull;
+        zd::SetFixedText(zd::g_wipeSelection.get()->driveName, u"<b>X</b>");
         ProgressFrame shown;
         AnsweringBoxes boxes;
         CProcessWnd* page = shown.Start();
@@ -153,7 +155,7 @@ private slots:
             {CProcessWnd::kAlgorithmLabelId, "Algorithm", {50, 50, 80, 25}},
             {CProcessWnd::kAlgorithmValueId, "DOD M", {244, 50, 350, 25}},
             {CProcessWnd::kDiskLabelId, "Disk Name", {50, 80, 80, 25}},
-            {CProcessWnd::kDiskValueId, "Fake disk", {244, 80, 350, 25}},
+            {CProcessWnd::kDiskValueId, "<b>X</b>", {244, 80, 350, 25}},
             {CProcessWnd::kSizeLabelId, "Size", {50, 110, 80, 25}},
             {CProcessWnd::kSizeValueId, "5000000000", {244, 110, 350, 25}},
             {CProcessWnd::kCompletedLabelId, "Completed", {50, 171, 80, 25}},
@@ -173,6 +175,7 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
                     .match(TextOf(*page, CProcessWnd::kStartValueId))
                     .hasMatch());
+        QVERIFY(ShowsMarkupAsText(*FindControl<QLabel>(*page, CProcessWnd::kDiskValueId)));
         QCOMPARE(page->ProgressBar()->geometry(), QRect(50, 196, 544, 25));
         // 50 wide unless the caption needs more; the right edge stays.
         const QRect cancel = page->CancelButton()->geometry();
@@ -322,7 +325,7 @@ private slots:
         QStringList clipped = ClippedCaptions(shown.Frame());
         shown.VisitDrivePage();
         clipped << ClippedCaptions(shown.Frame());
-        CConfirmWnd dialog;
+        CConfirmWnd dialog({QStringLiteral("Made-up disk"), QStringLiteral("/dev/sdx"), QStringLiteral("3.73 GB")});
         dialog.show();
         clipped << ClippedCaptions(dialog);
         dialog.reject();

@@ -96,7 +96,8 @@ bool SaveDrivePage(CMainFrame& frame, int tileId, int methodId, const QString& c
 
 bool SaveConfirmDialog(CMainFrame& frame, const QDir& directory)
 {
-    CConfirmWnd dialog(&frame);
+    CConfirmWnd dialog(
+        {QStringLiteral("Samsung SSD 870 EVO 1TB"), QStringLiteral("/dev/sda"), QStringLiteral("931.51 GB")}, &frame);
     dialog.show();
     bool saved = Save(dialog, directory, QStringLiteral("confirm-opened.png"));
     dialog.InputBox()->setText(QStringLiteral("CONF"));

@@ -18,6 +18,8 @@
 #include "pages/progress_text.h"
 #include "toolkit/control_id.h"
 
+#include "gui_test_support.h"
+
 using namespace zd::ui;
 
 namespace {
@@ -53,6 +55,9 @@ QList<int> VisibleIds(CDriveInfoWnd& panel)
 }
 
 QString TextOf(CDriveInfoWnd& panel, int id) { return FindControl<QLabel>(panel, id)->text(); }
+
+const ErasedDrive kLoopDisk{QStringLiteral("Loop device backup.img"), QStringLiteral("/dev/loop3"),
+                            QStringLiteral("96.00 MB")};
 
 } // namespace
 
@@ -99,6 +104,25 @@ private slots:
         QCOMPARE(FindControl<QLabel>(panel, CDriveInfoWnd::kSectorSizeValueId)->geometry(), QRect(95, 140, 207, 20));
     }
 
+    void theNameShowsItsDevicePathAndMarkupFromADeviceAsText()
+    {
+        QWidget page;
+        CDriveInfoWnd panel;
+        QVERIFY(panel.Create(&page));
+        panel.setGeometry(0, 100, 302, 342);
+        page.show();
+        zd::DriveEntry disk = Entry(zd::kEntryPhysicalDisk);
+        zd::SetFixedText(disk.caption, u"<b>X</b>");
+        zd::SetFixedText(disk.deviceName, u"/dev/sdc");
+        zd::SetFixedText(disk.interfaceType, u"<img src=\"/etc/shadow\">");
+        Show(panel, disk);
+#ifdef __linux__
+        QCOMPARE(TextOf(panel, CDriveInfoWnd::kNameValueId), QStringLiteral("<b>X</b> (/dev/sdc)"));
+#endif
+        for (const int id : {CDriveInfoWnd::kNameValueId, CDriveInfoWnd::kInterfaceValueId})
+            QVERIFY2(test::ShowsMarkupAsText(*FindControl<QLabel>(panel, id)), qPrintable(TextOf(panel, id)));
+    }
+
     void theTextsAreCopiedAndLParamZeroHidesEverythingUntilTheNextEntry()
     {
         QWidget page;
@@ -131,16 +155,36 @@ private slots:
         QCOMPARE(base.width, 6);
         QCOMPARE(base.height, 13);
 
-        CConfirmWnd dialog;
-        QCOMPARE(dialog.size(), DialogUnitsToPixels({0, 0, 309, 92}, base).size());
-        QCOMPARE(dialog.OkButton()->geometry(), DialogUnitsToPixels({197, 76, 50, 14}, base));
-        QCOMPARE(dialog.InputBox()->geometry(), DialogUnitsToPixels({108, 52, 70, 12}, base));
-        QCOMPARE(dialog.StatusBox()->geometry(), DialogUnitsToPixels({189, 56, 91, 14}, base));
+        // One line more than the template: the drive's, above the prompt.
+        CConfirmWnd dialog(kLoopDisk);
+        QCOMPARE(dialog.size(), DialogUnitsToPixels({0, 0, 309, 104}, base).size());
+        QCOMPARE(dialog.DriveLine()->geometry(), DialogUnitsToPixels({7, 37, 295, 8}, base));
+        QCOMPARE(dialog.OkButton()->geometry(), DialogUnitsToPixels({197, 88, 50, 14}, base));
+        QCOMPARE(dialog.InputBox()->geometry(), DialogUnitsToPixels({108, 64, 70, 12}, base));
+        QCOMPARE(dialog.StatusBox()->geometry(), DialogUnitsToPixels({189, 68, 91, 14}, base));
+    }
+
+    void theDialogNamesTheDriveAboveThePromptAsPlainText()
+    {
+        CConfirmWnd loop(kLoopDisk);
+        QCOMPARE(loop.DriveLine()->text(), QStringLiteral("Loop device backup.img \u2014 /dev/loop3 \u2014 96.00 MB"));
+
+        // A name that shows the path already; markup from a volume label.
+        CConfirmWnd volume(
+            {QStringLiteral("<b>X</b> - /dev/sdb1"), QStringLiteral("/dev/sdb1"), QStringLiteral("28.65 GB")});
+        QCOMPARE(volume.DriveLine()->text(), QStringLiteral("<b>X</b> - /dev/sdb1 \u2014 28.65 GB"));
+        QVERIFY(test::ShowsMarkupAsText(*volume.DriveLine()));
+
+        // A name too long for the line gives way; the path and size stay whole.
+        CConfirmWnd longName({QString(300, u'W'), QStringLiteral("/dev/sdc"), QStringLiteral("1.82 GB")});
+        QLabel& line = *longName.DriveLine();
+        QVERIFY(line.text().endsWith(QStringLiteral(" \u2014 /dev/sdc \u2014 1.82 GB")));
+        QVERIFY(line.fontMetrics().horizontalAdvance(line.text()) <= line.width());
     }
 
     void typedLowerCaseBecomesConfirmAndEnablesOk()
     {
-        CConfirmWnd dialog;
+        CConfirmWnd dialog(kLoopDisk);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QVERIFY(!dialog.OkButton()->isEnabled());
@@ -159,7 +203,7 @@ private slots:
     {
         for (const QString& typed : {QStringLiteral(" confirm"), QStringLiteral("confirm "),
                                      QStringLiteral("confirmed"), QStringLiteral("conf")}) {
-            CConfirmWnd dialog;
+            CConfirmWnd dialog(kLoopDisk);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
             QTest::mouseClick(dialog.InputBox(), Qt::LeftButton);
@@ -218,7 +262,7 @@ private:
     // Runs a dialog modally while the action works on it.
     static int RunDialog(const std::function<void(CConfirmWnd&)>& action)
     {
-        CConfirmWnd dialog;
+        CConfirmWnd dialog(kLoopDisk);
         QTimer::singleShot(0, &dialog, [&] { action(dialog); });
         return dialog.DoModal();
     }
