@@ -1,5 +1,5 @@
-// The drive information panel, the confirmation dialog, dialog units and
-// the progress page's texts.
+// The drive information panel, the confirmation dialog, dialog units, the
+// progress page's texts and its speed and time left.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +16,7 @@
 #include "pages/drive_info_wnd.h"
 #include "pages/gui_font.h"
 #include "pages/progress_text.h"
+#include "pages/run_rate.h"
 #include "toolkit/control_id.h"
 
 #include "gui_test_support.h"
@@ -58,6 +59,22 @@ QString TextOf(CDriveInfoWnd& panel, int id) { return FindControl<QLabel>(panel,
 
 const ErasedDrive kLoopDisk{QStringLiteral("Loop device backup.img"), QStringLiteral("/dev/loop3"),
                             QStringLiteral("96.00 MB")};
+
+// A run of three passes of 102,400 sectors, sampled once a second.
+struct SampledRun {
+    static constexpr uint64_t kTotal = 102'400;
+
+    void Tick(uint64_t sectorsDone, int32_t passesDone, std::chrono::seconds step = std::chrono::seconds{1})
+    {
+        at += step;
+        rate.Add({at, sectorsDone, kTotal, passesDone, 3});
+    }
+    QString Speed() const { return SpeedText(rate.BytesPerSecond()); }
+    QString TimeLeft() const { return TimeLeftText(rate.SecondsLeft()); }
+
+    RunRate rate;
+    std::chrono::milliseconds at{0};
+};
 
 } // namespace
 
@@ -256,6 +273,65 @@ private slots:
         QCOMPARE(ElapsedText(3600), QStringLiteral("01:00:00"));
         QCOMPARE(ElapsedText(-5), QStringLiteral("00:00:00"));
         QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$")).match(ClockText(0)).hasMatch());
+    }
+
+    void theSizeReadsAsSectorsAndInTheDriveListsUnits()
+    {
+        QCOMPARE(SectorCountText(131072), QStringLiteral("131072 (64.00 MB)"));
+        QCOMPARE(SectorCountText(5'000'000'000ull), QStringLiteral("5000000000 (2384.19 GB)"));
+        QCOMPARE(SectorCountText(2), QStringLiteral("2"));
+    }
+
+    void speedAndTimeLeftCoverEveryPassAndStepOverPassBoundaries()
+    {
+        // 20,480 sectors a second: 10 MB/s.
+        SampledRun run;
+        run.Tick(0, 0);
+        QCOMPARE(run.Speed(), QStringLiteral("--"));
+        QCOMPARE(run.TimeLeft(), QStringLiteral("--:--:--"));
+        run.Tick(20480, 0);
+        run.Tick(40960, 0);
+        QCOMPARE(run.Speed(), QStringLiteral("10.00 MB/s"));
+        // Two passes and 61,440 sectors: 130 MB.
+        QCOMPARE(run.TimeLeft(), QStringLiteral("00:00:13"));
+
+        // The second pass starts over from 0: the steps across are not
+        // measured, neither as a drop nor as a whole pass in a second.
+        run.Tick(61440, 0);
+        run.Tick(81920, 0);
+        run.Tick(102400, 0);
+        run.Tick(102400, 1);
+        run.Tick(20480, 1);
+        run.Tick(40960, 1);
+        QCOMPARE(run.Speed(), QStringLiteral("10.00 MB/s"));
+        QCOMPARE(run.TimeLeft(), QStringLiteral("00:00:08"));
+
+        // A minute without ticks (the cancel question) is not measured; ten
+        // seconds at another speed leave the earlier one behind.
+        run.Tick(45056, 1, std::chrono::seconds{60});
+        QCOMPARE(run.Speed(), QStringLiteral("10.00 MB/s"));
+        for (uint64_t done = 45056; done < 45056 + 10 * 4096; done += 4096)
+            run.Tick(done + 4096, 1);
+        QCOMPARE(run.Speed(), QStringLiteral("2.00 MB/s"));
+    }
+
+    void aStalledRunHasNoTimeLeftAndAWrittenOneNone()
+    {
+        SampledRun stalled;
+        for (int i = 0; i < 15; ++i)
+            stalled.Tick(20480, 0);
+        QCOMPARE(stalled.Speed(), QStringLiteral("0.00 MB/s"));
+        QCOMPARE(stalled.TimeLeft(), QStringLiteral("--:--:--"));
+
+        // Written to its end, then verified: no time left, the speed as it
+        // was while writing.
+        SampledRun done;
+        done.Tick(SampledRun::kTotal - 20480, 2);
+        done.Tick(SampledRun::kTotal, 2);
+        done.Tick(SampledRun::kTotal, 3);
+        done.Tick(SampledRun::kTotal, 3);
+        QCOMPARE(done.TimeLeft(), QStringLiteral("00:00:00"));
+        QCOMPARE(done.Speed(), QStringLiteral("10.00 MB/s"));
     }
 
 private:
