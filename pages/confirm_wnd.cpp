@@ -1,5 +1,6 @@
 #include "confirm_wnd.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,9 +25,29 @@ public:
     }
 };
 
+// The drive's line takes this many dialog units above the prompt: a line of
+// text and a little space; the controls below it move down by as much.
+constexpr int kDriveLineRoom = 12;
+
+// "name — path — size". The path is left out where the name shows it
+// already, the size where it is unknown; a name too long for the line is cut
+// short at its end, so the path and size always show whole.
+QString DriveLineText(const ErasedDrive& drive, const QFontMetrics& metrics, int width)
+{
+    const QString separator = QStringLiteral(" \u2014 ");
+    QString rest;
+    if (!drive.path.isEmpty() && !drive.name.contains(drive.path))
+        rest += separator + drive.path;
+    if (!drive.size.isEmpty())
+        rest += separator + drive.size;
+    if (drive.name.isEmpty())
+        return rest.mid(separator.size());
+    return metrics.elidedText(drive.name, Qt::ElideRight, width - metrics.horizontalAdvance(rest)) + rest;
+}
+
 } // namespace
 
-CConfirmWnd::CConfirmWnd(QWidget* parent) : QDialog(parent)
+CConfirmWnd::CConfirmWnd(const ErasedDrive& drive, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Movan Zeza Dera"));
     // A caption and a close box; no help or size buttons.
@@ -36,18 +57,22 @@ CConfirmWnd::CConfirmWnd(QWidget* parent) : QDialog(parent)
     setFont(DefaultGuiFont());
     const DialogBaseUnits base = BaseUnitsOf(font());
     const auto place = [base](QWidget& control, QRect units) { control.setGeometry(DialogUnitsToPixels(units, base)); };
-    setFixedSize(DialogUnitsToPixels({0, 0, 309, 92}, base).size());
+    // Below the drive's line, where the template puts it and lower by the line.
+    const auto placeBelow = [&place](QWidget& control, QRect units) {
+        place(control, units.translated(0, kDriveLineRoom));
+    };
+    setFixedSize(DialogUnitsToPixels({0, 0, 309, 92 + kDriveLineRoom}, base).size());
 
     // Template order, which is also the tab order.
     ok_ = std::make_unique<QPushButton>(QStringLiteral("OK"), this);
     SetControlId(*ok_, kIdOk);
     ok_->setDefault(true);
     ok_->setEnabled(false);
-    place(*ok_, {197, 76, 50, 14});
+    placeBelow(*ok_, {197, 76, 50, 14});
 
     cancel_ = std::make_unique<QPushButton>(QStringLiteral("Cancel"), this);
     SetControlId(*cancel_, kIdCancel);
-    place(*cancel_, {252, 76, 50, 14});
+    placeBelow(*cancel_, {252, 76, 50, 14});
 
     explanation_ = std::make_unique<QLabel>(
         QStringLiteral("Once you enter \"CONFIRM\" in the text box and press \"OK\", The Program will erase all the "
@@ -56,19 +81,29 @@ CConfirmWnd::CConfirmWnd(QWidget* parent) : QDialog(parent)
     explanation_->setWordWrap(true);
     place(*explanation_, {7, 4, 295, 32});
 
+    // What will be erased, from the device and so shown as it is, never as
+    // markup.
+    driveLine_ = std::make_unique<QLabel>(this);
+    driveLine_->setTextFormat(Qt::PlainText);
+    QFont bold = font();
+    bold.setBold(true);
+    driveLine_->setFont(bold);
+    place(*driveLine_, {7, 37, 295, 8});
+    driveLine_->setText(DriveLineText(drive, QFontMetrics(bold), driveLine_->width()));
+
     prompt_ = std::make_unique<QLabel>(QStringLiteral("Please Enter the text"), this);
-    place(*prompt_, {7, 37, 69, 8});
+    placeBelow(*prompt_, {7, 37, 69, 8});
 
     word_ = std::make_unique<QLabel>(QString::fromLatin1(kWord), this);
-    place(*word_, {109, 39, 44, 8});
+    placeBelow(*word_, {109, 39, 44, 8});
 
-    for (QLabel* label : {explanation_.get(), prompt_.get(), word_.get()})
+    for (QLabel* label : {explanation_.get(), driveLine_.get(), prompt_.get(), word_.get()})
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     input_ = std::make_unique<QLineEdit>(this);
     SetControlId(*input_, kInputId);
     input_->setValidator(new UpperCaseValidator(input_.get()));
-    place(*input_, {108, 52, 70, 12});
+    placeBelow(*input_, {108, 52, 70, 12});
 
     // Read-only and borderless: it reads as text on the dialog's background.
     status_ = std::make_unique<QLineEdit>(this);
@@ -78,7 +113,7 @@ CConfirmWnd::CConfirmWnd(QWidget* parent) : QDialog(parent)
     QPalette palette = status_->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     status_->setPalette(palette);
-    place(*status_, {189, 56, 91, 14});
+    placeBelow(*status_, {189, 56, 91, 14});
 
     setTabOrder(ok_.get(), cancel_.get());
     setTabOrder(cancel_.get(), input_.get());
@@ -94,6 +129,7 @@ CConfirmWnd::~CConfirmWnd()
     ok_.reset();
     cancel_.reset();
     explanation_.reset();
+    driveLine_.reset();
     prompt_.reset();
     word_.reset();
     input_.reset();

@@ -1,5 +1,6 @@
-// The confirmation dialog: the last barrier before a wipe. OK is enabled
-// only while the input box holds exactly "CONFIRM".
+// The confirmation dialog: the last barrier before a wipe. It names the
+// drive to be erased, and OK is enabled only while the input box holds
+// exactly "CONFIRM".
 #pragma once
 
 #include <QDialog>
@@ -10,6 +11,13 @@ class QLineEdit;
 class QPushButton;
 
 namespace zd::ui {
+
+// The drive the dialog names as the one to be erased.
+struct ErasedDrive {
+    QString name; // as the drive list names it
+    QString path; // of the device that was opened
+    QString size; // in the drive list's units
+};
 
 class CConfirmWnd : public QDialog {
     Q_OBJECT
@@ -24,7 +32,7 @@ public:
 
     static constexpr const char* kWord = "CONFIRM";
 
-    explicit CConfirmWnd(QWidget* parent = nullptr);
+    explicit CConfirmWnd(const ErasedDrive& drive, QWidget* parent = nullptr);
     ~CConfirmWnd() override;
 
     // Runs the dialog modally: kIdOk when the user pressed OK on the matched
@@ -35,6 +43,8 @@ public:
     QLineEdit* StatusBox() const { return status_.get(); }
     QPushButton* OkButton() const { return ok_.get(); }
     QPushButton* CancelButton() const { return cancel_.get(); }
+    // "name — path — size", above the prompt.
+    QLabel* DriveLine() const { return driveLine_.get(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -45,6 +55,7 @@ private:
     std::unique_ptr<QPushButton> ok_;
     std::unique_ptr<QPushButton> cancel_;
     std::unique_ptr<QLabel> explanation_;
+    std::unique_ptr<QLabel> driveLine_;
     std::unique_ptr<QLabel> prompt_;
     std::unique_ptr<QLabel> word_;
     std::unique_ptr<QLineEdit> input_;

@@ -4,6 +4,7 @@
 
 #include "discovery/drive_list.h"
 #include "pages/custom_messages.h"
+#include "pages/drive_names.h"
 #include "pages/fixed_text_qt.h"
 #include "pages/gui_font.h"
 #include "toolkit/class_background.h"
@@ -53,6 +54,9 @@ bool CDriveInfoWnd::Create(QWidget* parent)
         auto control = std::make_unique<QLabel>(QString::fromLatin1(kControls[i].caption), this);
         SetControlId(*control, kControls[i].id);
         control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // Names, labels and types come from the devices: shown as they are,
+        // never as markup.
+        control->setTextFormat(Qt::PlainText);
         control->hide();
         controls_[static_cast<std::size_t>(i)] = std::move(control);
     }
@@ -97,13 +101,11 @@ intptr_t CDriveInfoWnd::HandleAppMessage(uint32_t message, uintptr_t wParam, int
     controls_[MediaTypeValue]->setText(ToQString(entry->mediaType));
     controls_[SizeValue]->setText(ToQString(entry->sizeText));
     controls_[SectorSizeValue]->setText(QString::number(entry->bytesPerSector));
-    if (physical) {
+    controls_[NameValue]->setText(ListedName(*entry));
+    if (physical)
         controls_[InterfaceValue]->setText(ToQString(entry->interfaceType));
-        controls_[NameValue]->setText(ToQString(entry->caption));
-    } else {
+    else
         controls_[FileSystemValue]->setText(ToQString(entry->fileSystem));
-        controls_[NameValue]->setText(ToQString(entry->displayName));
-    }
     ShowRow(NameLabel, NameValue, true);
     ShowRow(MediaTypeLabel, MediaTypeValue, true);
     ShowRow(SizeLabel, SizeValue, true);

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "discovery/drive_list.h"
+#include "discovery/drive_size.h"
 #include "engine/device_access.h"
 #include "engine/run_log.h"
 #include "engine/wipe_state.h"
@@ -16,6 +17,7 @@
 #include "pages/custom_messages.h"
 #include "pages/drive_discovery.h"
 #include "pages/drive_info_wnd.h"
+#include "pages/drive_names.h"
 #include "pages/fixed_text_qt.h"
 #include "pages/gui_font.h"
 #include "platform/log_directory.h"
@@ -37,6 +39,7 @@ constexpr int kMethodHeight = 15;
 constexpr int kMethodRoom = 140;
 const QColor kButtonColour{5, 119, 205};
 constexpr int kButtonFontHeight = 20;
+constexpr int kButtonWidth = 65;
 const QColor kSelectDriveColour{255, 0, 0};
 
 struct GroupSpec {
@@ -216,8 +219,12 @@ void CDriveListWnd::resizeEvent(QResizeEvent*)
     }
     customHint_->setGeometry(w - 290, 345, 270, 15);
     customEdit_->setGeometry(w - 290, 365, 100, 18);
-    back_->setGeometry(w - 145, h - 35, 65, 28);
-    next_->setGeometry(w - 75, h - 35, 65, 28);
+    // 65 wide, or as wide as a caption needs in the font at hand; Next keeps
+    // its right edge and Back its distance from Next.
+    const int nextWidth = std::max(kButtonWidth, next_->sizeHint().width());
+    const int backWidth = std::max(kButtonWidth, back_->sizeHint().width());
+    next_->setGeometry(w - 10 - nextWidth, h - 35, nextWidth, 28);
+    back_->setGeometry(w - 15 - nextWidth - backWidth, h - 35, backWidth, 28);
 }
 
 void CDriveListWnd::paintEvent(QPaintEvent*)
@@ -253,11 +260,8 @@ void CDriveListWnd::FillDriveCombo()
     {
         const QSignalBlocker quiet(combo_.get());
         combo_->clear();
-        for (std::size_t i = 0; i < g_driveList.size(); ++i) {
-            const DriveEntry& entry = g_driveList.at(i);
-            const FixedText& name = entry.entryKind == kEntryPhysicalDisk ? entry.caption : entry.displayName;
-            combo_->addItem(ToQString(name), QVariant::fromValue(static_cast<qulonglong>(i)));
-        }
+        for (std::size_t i = 0; i < g_driveList.size(); ++i)
+            combo_->addItem(ListedName(g_driveList.at(i)), QVariant::fromValue(static_cast<qulonglong>(i)));
         combo_->setCurrentIndex(g_driveList.empty() ? -1 : 0);
     }
     if (!g_driveList.empty())
@@ -348,7 +352,10 @@ void CDriveListWnd::OnNext()
     int answer = CConfirmWnd::kIdCancel;
     {
         // Gone before the page can be.
-        CConfirmWnd confirm(this);
+        CConfirmWnd confirm({EntryName(g_driveList.at(entry)),
+                             QString::fromStdU16String(record->devicePath.u16string()),
+                             ToQString(FormatDriveSize(record->sectorCount * kSectorBytes))},
+                            this);
         answer = confirm.DoModal();
     }
     if (answer != CConfirmWnd::kIdOk) {

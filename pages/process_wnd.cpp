@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
+#include <algorithm>
+#include <chrono>
 
 #include "engine/run_control.h"
 #include "engine/run_log.h"
@@ -24,6 +26,7 @@ namespace {
 
 const QColor kButtonColour{5, 119, 205};
 constexpr int kPageFontHeight = 20;
+constexpr int kCancelWidth = 50;
 
 struct LabelSpec {
     int id;
@@ -46,6 +49,10 @@ constexpr LabelSpec kLabels[] = {
     {CProcessWnd::kAlgorithmLabelId, "Algorithm", false},
     {CProcessWnd::kAlgorithmValueId, "", true},
     {CProcessWnd::kPassLabelId, "", false},
+    {CProcessWnd::kSpeedLabelId, "Speed", false},
+    {CProcessWnd::kSpeedValueId, "", true},
+    {CProcessWnd::kTimeLeftLabelId, "Time Left", false},
+    {CProcessWnd::kTimeLeftValueId, "", true},
 };
 
 // A new run starts from a clean record, whatever an earlier run (or a
@@ -80,7 +87,7 @@ bool CProcessWnd::Create(QWidget* host)
     setParent(host);
     SetClassBackground(*this, Qt::white);
     elapsedTimer_.setInterval(kTickMilliseconds);
-    connect(&elapsedTimer_, &QTimer::timeout, this, &CProcessWnd::ShowElapsed);
+    connect(&elapsedTimer_, &QTimer::timeout, this, &CProcessWnd::OnTick);
     elapsedTimer_.start();
 
     setFont(DefaultGuiFont());
@@ -94,6 +101,8 @@ bool CProcessWnd::Create(QWidget* host)
         auto label = std::make_unique<QLabel>(QString::fromLatin1(kLabels[i].text), this);
         SetControlId(*label, kLabels[i].id);
         label->setAlignment((kLabels[i].value ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        // The drive's name comes from the device: shown as it is, never as markup.
+        label->setTextFormat(Qt::PlainText);
         labels_[static_cast<std::size_t>(i)] = std::move(label);
     }
     cancel_ = std::make_unique<QTRN_CMovanButton>(this);
@@ -109,7 +118,7 @@ bool CProcessWnd::Create(QWidget* host)
 
     labels_[AlgorithmValue]->setText(ToQString(selection->algorithmName));
     labels_[DiskValue]->setText(ToQString(selection->driveName));
-    labels_[SizeValue]->setText(QString::number(selection->selectedSectorCount));
+    labels_[SizeValue]->setText(SectorCountText(selection->selectedSectorCount));
     startTime_ = std::time(nullptr);
     labels_[StartValue]->setText(ClockText(startTime_));
 
@@ -142,11 +151,18 @@ void CProcessWnd::resizeEvent(QResizeEvent*)
         {AlgorithmLabel, {50, 50, 80, 25}},
         {AlgorithmValue, {cx - 400, 50, 350, 25}},
         {PassLabel, {50, mid + 10, cx - 100, 25}},
+        {SpeedLabel, {50, mid + 40, 350, 25}},
+        {SpeedValue, {cx - 400, mid + 40, 350, 25}},
+        {TimeLeftLabel, {50, mid + 70, 350, 25}},
+        {TimeLeftValue, {cx - 400, mid + 70, 350, 25}},
     };
     progressBar_->setGeometry(50, mid - 25, cx - 100, 25);
     for (const auto& [label, place] : layout)
         labels_[label]->setGeometry(place);
-    cancel_->setGeometry(cx - 60, cy - 30, 50, 25);
+    // 50 wide, or as wide as the caption needs in the font at hand; the right
+    // edge stays put.
+    const int cancelWidth = std::max(kCancelWidth, cancel_->sizeHint().width());
+    cancel_->setGeometry(cx - 10 - cancelWidth, cy - 30, cancelWidth, 25);
 }
 
 intptr_t CProcessWnd::HandleAppMessage(uint32_t message, uintptr_t, intptr_t)
@@ -183,10 +199,34 @@ void CProcessWnd::ShowPasses()
         labels_[PassLabel]->setText(PassText(selection->passesDone.load(), selection->passCount));
 }
 
+void CProcessWnd::OnTick()
+{
+    ShowElapsed();
+    ShowRate();
+}
+
 void CProcessWnd::ShowElapsed()
 {
     elapsedSeconds_ = static_cast<int64_t>(std::time(nullptr) - startTime_);
     labels_[ElapsedValue]->setText(ElapsedText(elapsedSeconds_));
+}
+
+void CProcessWnd::ShowRate()
+{
+    const WipeSelection* selection = g_wipeSelection.get();
+    const WipeProgress* progress = g_wipeProgress.get();
+    if (!selection || !progress)
+        return;
+    // Passes before sectors: the sectors read then belong to that pass, since
+    // the run waits for this thread to take a pass's notification before the
+    // next pass starts counting from 0.
+    const int32_t passesDone = selection->passesDone.load();
+    const uint64_t sectorsDone = progress->sectorsDone.load();
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    rate_.Add({now, sectorsDone, progress->sectorTotal.load(), passesDone, selection->passCount});
+    labels_[SpeedValue]->setText(SpeedText(rate_.BytesPerSecond()));
+    labels_[TimeLeftValue]->setText(TimeLeftText(rate_.SecondsLeft()));
 }
 
 void CProcessWnd::OnCancel()

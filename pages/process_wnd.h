@@ -1,6 +1,7 @@
 // The progress page: what is being wiped, how far the current pass has come,
-// the passes done, the start and elapsed time, and Cancel. Creating it starts
-// the run; the page host destroys it when the run asks for the home page.
+// the passes done, the speed and the time left, the start and elapsed time,
+// and Cancel. Creating it starts the run; the page host destroys it when the
+// run asks for the home page.
 #pragma once
 
 #include <QFont>
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <memory>
 
+#include "pages/run_rate.h"
 #include "pages/wizard_options.h"
 #include "toolkit/app_message.h"
 
@@ -42,6 +44,10 @@ public:
     static constexpr int kPassLabelId = 4015;
     static constexpr int kElapsedTimerId = 4016;
     static constexpr int kCancelId = 4017;
+    static constexpr int kSpeedLabelId = 4018;
+    static constexpr int kSpeedValueId = 4019;
+    static constexpr int kTimeLeftLabelId = 4020;
+    static constexpr int kTimeLeftValueId = 4021;
     static constexpr int kTickMilliseconds = 1000;
 
     explicit CProcessWnd(const WizardOptions& options);
@@ -81,12 +87,18 @@ private:
         AlgorithmLabel,
         AlgorithmValue,
         PassLabel,
+        SpeedLabel,
+        SpeedValue,
+        TimeLeftLabel,
+        TimeLeftValue,
         kLabelCount
     };
 
     void ShowPercent();
     void ShowPasses();
+    void OnTick();
     void ShowElapsed();
+    void ShowRate();
     void OnCancel();
 
     WizardOptions options_;
@@ -98,6 +110,7 @@ private:
     std::time_t startTime_ = 0;
     int64_t elapsedSeconds_ = 0;
     int32_t lastPercent_ = 0;
+    RunRate rate_;
     QPointer<QThread> worker_;
 };
 

@@ -1,5 +1,8 @@
 #include "progress_text.h"
 
+#include "discovery/drive_size.h"
+#include "engine/device_access.h"
+
 namespace zd::ui {
 
 int32_t ProgressPercent(uint64_t sectorsDone, uint64_t sectorTotal)
@@ -20,6 +23,25 @@ QString ElapsedText(int64_t seconds)
 {
     const long long elapsed = seconds < 0 ? 0 : seconds;
     return QString::asprintf("%.2lld:%.2lld:%.2lld", elapsed / 3600, elapsed / 60 % 60, elapsed % 60);
+}
+
+QString SectorCountText(uint64_t sectors)
+{
+    const QString count = QString::number(sectors);
+    const std::u16string size = FormatDriveSize(sectors * kSectorBytes);
+    return size.empty() ? count : count + QStringLiteral(" (") + QString::fromStdU16String(size) + u')';
+}
+
+QString SpeedText(std::optional<double> bytesPerSecond)
+{
+    if (!bytesPerSecond)
+        return QStringLiteral("--");
+    return QString::asprintf("%.2f MB/s", *bytesPerSecond / 1048576.0);
+}
+
+QString TimeLeftText(std::optional<int64_t> seconds)
+{
+    return seconds ? ElapsedText(*seconds) : QStringLiteral("--:--:--");
 }
 
 QString ClockText(std::time_t when)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 namespace zd::ui {
 
@@ -21,6 +22,17 @@ QString PassText(int32_t passesDone, int32_t passCount);
 // Hours (as many digits as they need, at least two), minutes and seconds:
 // "100:02:03". A negative span (the clock set back) reads as 0.
 QString ElapsedText(int64_t seconds);
+
+// The sector count followed by the size in the drive list's units:
+// "131072 (64.00 MB)"; the count alone for a size the list shows no unit for.
+QString SectorCountText(uint64_t sectors);
+
+// Megabytes (of 1,048,576 bytes, as the drive list counts) per second:
+// "187.25 MB/s"; "--" while unknown.
+QString SpeedText(std::optional<double> bytesPerSecond);
+
+// As the elapsed time; "--:--:--" while unknown.
+QString TimeLeftText(std::optional<int64_t> seconds);
 
 // The local time of day, "%H:%M:%S"; empty when it cannot be formatted.
 QString ClockText(std::time_t when);

@@ -32,6 +32,7 @@ struct Edges {
 // system edge inside that, so the fill is inset by four pixels.
 constexpr int kFrameEdge = 2;
 constexpr int kSystemEdge = 2;
+static_assert(kFrameEdge + kSystemEdge == QTRN_CMovanButton::kCaptionMargin);
 const QColor kFrameLineColour{0, 0, 0};
 const QColor kFrameFaceColour{255, 255, 255};
 
@@ -58,6 +59,12 @@ QTRN_CMovanButton::QTRN_CMovanButton(QWidget* parent) : QAbstractButton(parent)
     setMouseTracking(true); // moves without a pressed button arm the tracking
 }
 
+QSize QTRN_CMovanButton::sizeHint() const
+{
+    const QFontMetrics metrics(CaptionFont());
+    return {metrics.horizontalAdvance(text()) + 2 * kCaptionMargin, metrics.height() + 2 * kCaptionMargin};
+}
+
 QColor QTRN_CMovanButton::FillColour() const
 {
     if (!hovered_)
@@ -69,8 +76,7 @@ void QTRN_CMovanButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     Edges edges{0, 0, width(), height()};
-    if (captionFont_)
-        painter.setFont(*captionFont_);
+    painter.setFont(CaptionFont());
 
     // The caption's place is fixed before the pressed frame shrinks the edges.
     const QString caption = text();

@@ -25,7 +25,14 @@ public:
     // Caption colour of a button without the image flag.
     static inline const QColor kPlainCaptionColour{2, 0, 0};
 
+    // Room on either side of the caption: the pressed frame's inset, so the
+    // caption stays on the fill when pressed.
+    static constexpr int kCaptionMargin = 4;
+
     explicit QTRN_CMovanButton(QWidget* parent = nullptr);
+
+    // The caption with kCaptionMargin around it, in the caption font.
+    QSize sizeHint() const override;
 
     // Properties take effect at the next paint. The caption font is not
     // owned; while it is null the button's own font is used.
@@ -37,6 +44,9 @@ public:
     // True: light blue under the mouse; false: dark grey.
     void SetHoverColourChoice(bool light) { hoverColourChoice_ = light; }
     void SetTextColour(const QColor& colour) { textColour_ = colour; }
+
+    // The font the caption is drawn in.
+    const QFont& CaptionFont() const { return captionFont_ ? *captionFont_ : font(); }
 
     bool IsTracking() const { return tracking_; }
     bool IsHovered() const { return hovered_; }

@@ -236,17 +236,25 @@ private slots:
         QVERIFY(FindControl<QLabel>(*page.InfoPanel(), CDriveInfoWnd::kNameValueId)->isHidden());
 
         FinishDriveDiscovery();
+        // Where devices are named by path, each disk's follows its caption.
+        const auto listed = [](const char* caption, [[maybe_unused]] const char* path) {
+#ifdef __linux__
+            return QStringLiteral("%1 (%2)").arg(QLatin1String(caption), QLatin1String(path));
+#else
+            return QString::fromLatin1(caption);
+#endif
+        };
         QCOMPARE(page.DriveCombo()->count(), 3);
-        QCOMPARE(page.DriveCombo()->itemText(0), QStringLiteral("Zeta disk"));
-        QCOMPARE(page.DriveCombo()->itemText(1), QStringLiteral("Alpha disk"));
-        QCOMPARE(page.DriveCombo()->itemText(2), QStringLiteral("Mid disk"));
+        QCOMPARE(page.DriveCombo()->itemText(0), listed("Zeta disk", "/dev/sdc"));
+        QCOMPARE(page.DriveCombo()->itemText(1), listed("Alpha disk", "/dev/sda"));
+        QCOMPARE(page.DriveCombo()->itemText(2), listed("Mid disk", "/dev/sdb"));
         QCOMPARE(page.DriveCombo()->currentIndex(), 0);
-        QCOMPARE(page.DriveCombo()->currentText(), QStringLiteral("Zeta disk"));
-        QCOMPARE(InfoName(page), QStringLiteral("Zeta disk"));
+        QCOMPARE(page.DriveCombo()->currentText(), listed("Zeta disk", "/dev/sdc"));
+        QCOMPARE(InfoName(page), listed("Zeta disk", "/dev/sdc"));
         QCOMPARE(zd::g_driveList.size(), std::size_t{3});
 
         page.DriveCombo()->setCurrentIndex(2);
-        QCOMPARE(InfoName(page), QStringLiteral("Mid disk"));
+        QCOMPARE(InfoName(page), listed("Mid disk", "/dev/sdb"));
         QVERIFY(!FindControl<QLabel>(*page.InfoPanel(), CDriveInfoWnd::kInterfaceValueId)->isHidden());
 
         shown.Button(CDriveListWnd::kBackId)->click();
@@ -370,11 +378,16 @@ private slots:
         FinishDriveDiscovery();
 
         std::vector<int> openWhileAsked;
+        QString driveLine;
         ConfirmDialogDriver driver([&](CConfirmWnd& dialog) {
             openWhileAsked.push_back(DescriptorsOf(image));
+            driveLine = dialog.DriveLine()->text();
             QTest::keyClick(&dialog, Qt::Key_Escape);
         });
         shown.Next();
+        // The opened device's size in the list's units: exactly 1 MiB reads in KB.
+        QCOMPARE(driveLine,
+                 QStringLiteral("Image disk \u2014 %1 \u2014 1024.00 KB").arg(QString::fromStdString(image)));
         QCOMPARE(DescriptorsOf(image), 0);
         shown.Next();
         QCOMPARE(DescriptorsOf(image), 0);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 #include <algorithm>
@@ -35,6 +36,19 @@ public:
 };
 
 inline QImage Render(QWidget& widget) { return widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// Whether the label shows markup in its text ("<b>X</b>") as the characters
+// themselves, taking the room a plain-text label takes for them, rather than
+// interpreting it.
+inline bool ShowsMarkupAsText(const QLabel& label)
+{
+    QLabel plain;
+    plain.setTextFormat(Qt::PlainText);
+    plain.setFont(label.font());
+    plain.setWordWrap(label.wordWrap());
+    plain.setText(label.text());
+    return label.sizeHint() == plain.sizeHint();
+}
 
 inline void MoveMouseInto(QWidget& widget)
 {

@@ -1,9 +1,12 @@
 // The progress page during runs on an in-memory disk: its controls, the
 // percentage and pass texts, the elapsed time, Cancel, and how the run's
-// notifications reach it.
+// notifications reach it; and the captions of every page's push buttons.
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -31,6 +34,15 @@ class ProgressFrame {
 public:
     ProgressFrame() : shown_(ProgramPages(Options(logs_, viewer_))) {}
 
+    // Shows the drive page of physical disks with the made-up disk in it.
+    void VisitDrivePage()
+    {
+        shown_.PageHost().SetPhysicalFlag(1);
+        SendAppMessage(&shown_.PageHost(), WM_SHOW_DRIVE_PAGE);
+        FinishDriveDiscovery();
+    }
+    CMainFrame& Frame() { return shown_.Frame(); }
+
     // Shows the progress page for the confirmed wipe, which starts its run.
     CProcessWnd* Start()
     {
@@ -48,7 +60,10 @@ public:
 private:
     static WizardOptions Options(const QTemporaryDir& logs, LogViewerRecorder& viewer)
     {
+        FakeDriveSource drives;
+        drives.disks = {DiskObject(u"/dev/sdx", u"Made-up disk", u"4000000000")};
         WizardOptions options;
+        options.driveSource = SourceOf(drives);
         options.logDirectory = logs.path().toStdString();
         options.showLog = viewer.Viewer();
         return options;
@@ -60,6 +75,39 @@ private:
 };
 
 QString TextOf(CProcessWnd& page, int id) { return FindControl<QLabel>(page, id)->text(); }
+
+// Whether a push button's caption fits it whole: an image button's keeps
+// clear of its edges, where only the fill shows; a standard button's fits
+// the room its style leaves for it.
+bool CaptionFits(QAbstractButton& button)
+{
+    if (qobject_cast<QTRN_CMovanButton*>(&button)) {
+        const QImage image = Render(button);
+        const QRgb fill = image.pixel(0, 0);
+        for (int y = 0; y < image.height(); ++y)
+            for (const int x : {0, 1, image.width() - 2, image.width() - 1})
+                if (image.pixel(x, y) != fill)
+                    return false;
+        return true;
+    }
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    const QRect room = button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button);
+    return button.fontMetrics().horizontalAdvance(button.text()) <= room.width();
+}
+
+// The captions of the shown push buttons in the window that do not fit.
+QStringList ClippedCaptions(QWidget& window)
+{
+    QStringList clipped;
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        const bool push = qobject_cast<QPushButton*>(button) || qobject_cast<QTRN_CMovanButton*>(button);
+        if (push && button->isVisible() && !button->text().isEmpty() && !CaptionFits(*button))
+            clipped << button->text();
+    }
+    return clipped;
+}
 
 // Holds the worker in the nth write of the run.
 void HoldInWrite(FakeConfirmedWipe& wipe, Gate& gate, uint64_t nth)
@@ -89,8 +137,10 @@ private slots:
         Gate gate;
         HoldInWrite(wipe, gate, 1);
         QVERIFY(wipe.Confirm(kDodM, u"Fake disk"));
-        // Every digit of a count beyond 32 bits.
+        // Every digit of a count beyond 32 bits; a name from the device with
+        // markup in it.
         zd::g_wipeSelection.get()->selectedSectorCount = 5'000'000'000ull;
+        zd::SetFixedText(zd::g_wipeSelection.get()->driveName, u"<b>X</b>");
         ProgressFrame shown;
         AnsweringBoxes boxes;
         CProcessWnd* page = shown.Start();
@@ -105,12 +155,16 @@ private slots:
             {CProcessWnd::kAlgorithmLabelId, "Algorithm", {50, 50, 80, 25}},
             {CProcessWnd::kAlgorithmValueId, "DOD M", {244, 50, 350, 25}},
             {CProcessWnd::kDiskLabelId, "Disk Name", {50, 80, 80, 25}},
-            {CProcessWnd::kDiskValueId, "Fake disk", {244, 80, 350, 25}},
+            {CProcessWnd::kDiskValueId, "<b>X</b>", {244, 80, 350, 25}},
             {CProcessWnd::kSizeLabelId, "Size", {50, 110, 80, 25}},
-            {CProcessWnd::kSizeValueId, "5000000000", {244, 110, 350, 25}},
+            {CProcessWnd::kSizeValueId, "5000000000 (2384.19 GB)", {244, 110, 350, 25}},
             {CProcessWnd::kCompletedLabelId, "Completed", {50, 171, 80, 25}},
             {CProcessWnd::kPercentValueId, "0%", {244, 171, 350, 25}},
             {CProcessWnd::kPassLabelId, "", {50, 231, 544, 25}},
+            {CProcessWnd::kSpeedLabelId, "Speed", {50, 261, 350, 25}},
+            {CProcessWnd::kSpeedValueId, "", {244, 261, 350, 25}},
+            {CProcessWnd::kTimeLeftLabelId, "Time Left", {50, 291, 350, 25}},
+            {CProcessWnd::kTimeLeftValueId, "", {244, 291, 350, 25}},
             {CProcessWnd::kStartLabelId, "Start Time", {50, 321, 350, 25}},
             {CProcessWnd::kElapsedLabelId, "Elapsed Time", {50, 351, 350, 25}},
             {CProcessWnd::kElapsedValueId, "", {244, 351, 350, 25}},
@@ -125,8 +179,14 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
                     .match(TextOf(*page, CProcessWnd::kStartValueId))
                     .hasMatch());
+        QVERIFY(ShowsMarkupAsText(*FindControl<QLabel>(*page, CProcessWnd::kDiskValueId)));
         QCOMPARE(page->ProgressBar()->geometry(), QRect(50, 196, 544, 25));
-        QCOMPARE(page->CancelButton()->geometry(), QRect(584, 412, 50, 25));
+        // 50 wide unless the caption needs more; the right edge stays.
+        const QRect cancel = page->CancelButton()->geometry();
+        QCOMPARE(cancel.right(), 633);
+        QCOMPARE(cancel.top(), 412);
+        QCOMPARE(cancel.height(), 25);
+        QVERIFY(cancel.width() >= 50);
         QCOMPARE(page->CancelButton()->text(), QStringLiteral("Cancel"));
         QVERIFY(page->ElapsedTimerActive());
 
@@ -260,6 +320,29 @@ private slots:
         shown.Start();
         QTRY_VERIFY_WITH_TIMEOUT(shown.AtHome(), 30000);
         QCOMPARE(boxes.Texts(), std::vector<QString>{QStringLiteral("Operation completed.")});
+    }
+
+    void everyPushButtonCaptionFitsOnEveryPageAndTheDialog()
+    {
+        ProgressFrame shown;
+        AnsweringBoxes boxes;
+        QStringList clipped = ClippedCaptions(shown.Frame());
+        shown.VisitDrivePage();
+        clipped << ClippedCaptions(shown.Frame());
+        CConfirmWnd dialog({QStringLiteral("Made-up disk"), QStringLiteral("/dev/sdx"), QStringLiteral("3.73 GB")});
+        dialog.show();
+        clipped << ClippedCaptions(dialog);
+        dialog.reject();
+
+        FakeConfirmedWipe wipe(2 * kBlockBytes);
+        Gate gate;
+        HoldInWrite(wipe, gate, 1);
+        QVERIFY(wipe.Confirm(kDodM, u"Fake disk"));
+        QVERIFY(shown.Start());
+        clipped << ClippedCaptions(shown.Frame());
+        QCOMPARE(clipped, QStringList());
+        gate.Open();
+        QTRY_VERIFY_WITH_TIMEOUT(shown.AtHome(), 30000);
     }
 
     void progressNotificationsCoalesceAndOneForAGonePageIsDropped()

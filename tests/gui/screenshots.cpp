@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <chrono>
+#include <thread>
 
 #include "pages/custom_messages.h"
 #include "pages/drive_list_wnd.h"
@@ -96,7 +98,8 @@ bool SaveDrivePage(CMainFrame& frame, int tileId, int methodId, const QString& c
 
 bool SaveConfirmDialog(CMainFrame& frame, const QDir& directory)
 {
-    CConfirmWnd dialog(&frame);
+    CConfirmWnd dialog(
+        {QStringLiteral("Samsung SSD 870 EVO 1TB"), QStringLiteral("/dev/sda"), QStringLiteral("931.51 GB")}, &frame);
     dialog.show();
     bool saved = Save(dialog, directory, QStringLiteral("confirm-opened.png"));
     dialog.InputBox()->setText(QStringLiteral("CONF"));
@@ -116,7 +119,8 @@ void RunEventsFor(int milliseconds)
     loop.exec();
 }
 
-// A DOD M run held in its second pass, after the timer's first ticks.
+// A DOD M run held in its second pass, written at a steady speed until then
+// for the timer's first ticks to measure.
 bool SaveProgressPage(CMainFrame& frame, const QDir& directory)
 {
     constexpr uint64_t kBlocks = 256;
@@ -126,6 +130,8 @@ bool SaveProgressPage(CMainFrame& frame, const QDir& directory)
     wipe.disk->onWrite = [&](uint64_t, std::span<const std::byte>) {
         if (++writes == kBlocks + 110)
             gate.Wait();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
     };
     if (!wipe.Confirm(3006, u"Samsung SSD 870 EVO 1TB"))
         return false;
@@ -134,7 +140,7 @@ bool SaveProgressPage(CMainFrame& frame, const QDir& directory)
     SendAppMessage(&host, WM_SHOW_PROGRESS_PAGE);
     while (!gate.Reached())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    RunEventsFor(2100);
+    RunEventsFor(100);
     const bool saved = Save(frame, directory, QStringLiteral("progress.png"));
     gate.Open();
     while (host.CurrentPageKind() != PageKind::Home)

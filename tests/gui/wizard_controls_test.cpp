@@ -1,5 +1,5 @@
-// The drive information panel, the confirmation dialog, dialog units and
-// the progress page's texts.
+// The drive information panel, the confirmation dialog, dialog units, the
+// progress page's texts and its speed and time left.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +16,10 @@
 #include "pages/drive_info_wnd.h"
 #include "pages/gui_font.h"
 #include "pages/progress_text.h"
+#include "pages/run_rate.h"
 #include "toolkit/control_id.h"
+
+#include "gui_test_support.h"
 
 using namespace zd::ui;
 
@@ -53,6 +56,25 @@ QList<int> VisibleIds(CDriveInfoWnd& panel)
 }
 
 QString TextOf(CDriveInfoWnd& panel, int id) { return FindControl<QLabel>(panel, id)->text(); }
+
+const ErasedDrive kLoopDisk{QStringLiteral("Loop device backup.img"), QStringLiteral("/dev/loop3"),
+                            QStringLiteral("96.00 MB")};
+
+// A run of three passes of 102,400 sectors, sampled once a second.
+struct SampledRun {
+    static constexpr uint64_t kTotal = 102'400;
+
+    void Tick(uint64_t sectorsDone, int32_t passesDone, std::chrono::seconds step = std::chrono::seconds{1})
+    {
+        at += step;
+        rate.Add({at, sectorsDone, kTotal, passesDone, 3});
+    }
+    QString Speed() const { return SpeedText(rate.BytesPerSecond()); }
+    QString TimeLeft() const { return TimeLeftText(rate.SecondsLeft()); }
+
+    RunRate rate;
+    std::chrono::milliseconds at{0};
+};
 
 } // namespace
 
@@ -99,6 +121,25 @@ private slots:
         QCOMPARE(FindControl<QLabel>(panel, CDriveInfoWnd::kSectorSizeValueId)->geometry(), QRect(95, 140, 207, 20));
     }
 
+    void theNameShowsItsDevicePathAndMarkupFromADeviceAsText()
+    {
+        QWidget page;
+        CDriveInfoWnd panel;
+        QVERIFY(panel.Create(&page));
+        panel.setGeometry(0, 100, 302, 342);
+        page.show();
+        zd::DriveEntry disk = Entry(zd::kEntryPhysicalDisk);
+        zd::SetFixedText(disk.caption, u"<b>X</b>");
+        zd::SetFixedText(disk.deviceName, u"/dev/sdc");
+        zd::SetFixedText(disk.interfaceType, u"<img src=\"/etc/shadow\">");
+        Show(panel, disk);
+#ifdef __linux__
+        QCOMPARE(TextOf(panel, CDriveInfoWnd::kNameValueId), QStringLiteral("<b>X</b> (/dev/sdc)"));
+#endif
+        for (const int id : {CDriveInfoWnd::kNameValueId, CDriveInfoWnd::kInterfaceValueId})
+            QVERIFY2(test::ShowsMarkupAsText(*FindControl<QLabel>(panel, id)), qPrintable(TextOf(panel, id)));
+    }
+
     void theTextsAreCopiedAndLParamZeroHidesEverythingUntilTheNextEntry()
     {
         QWidget page;
@@ -131,16 +172,36 @@ private slots:
         QCOMPARE(base.width, 6);
         QCOMPARE(base.height, 13);
 
-        CConfirmWnd dialog;
-        QCOMPARE(dialog.size(), DialogUnitsToPixels({0, 0, 309, 92}, base).size());
-        QCOMPARE(dialog.OkButton()->geometry(), DialogUnitsToPixels({197, 76, 50, 14}, base));
-        QCOMPARE(dialog.InputBox()->geometry(), DialogUnitsToPixels({108, 52, 70, 12}, base));
-        QCOMPARE(dialog.StatusBox()->geometry(), DialogUnitsToPixels({189, 56, 91, 14}, base));
+        // One line more than the template: the drive's, above the prompt.
+        CConfirmWnd dialog(kLoopDisk);
+        QCOMPARE(dialog.size(), DialogUnitsToPixels({0, 0, 309, 104}, base).size());
+        QCOMPARE(dialog.DriveLine()->geometry(), DialogUnitsToPixels({7, 37, 295, 8}, base));
+        QCOMPARE(dialog.OkButton()->geometry(), DialogUnitsToPixels({197, 88, 50, 14}, base));
+        QCOMPARE(dialog.InputBox()->geometry(), DialogUnitsToPixels({108, 64, 70, 12}, base));
+        QCOMPARE(dialog.StatusBox()->geometry(), DialogUnitsToPixels({189, 68, 91, 14}, base));
+    }
+
+    void theDialogNamesTheDriveAboveThePromptAsPlainText()
+    {
+        CConfirmWnd loop(kLoopDisk);
+        QCOMPARE(loop.DriveLine()->text(), QStringLiteral("Loop device backup.img \u2014 /dev/loop3 \u2014 96.00 MB"));
+
+        // A name that shows the path already; markup from a volume label.
+        CConfirmWnd volume(
+            {QStringLiteral("<b>X</b> - /dev/sdb1"), QStringLiteral("/dev/sdb1"), QStringLiteral("28.65 GB")});
+        QCOMPARE(volume.DriveLine()->text(), QStringLiteral("<b>X</b> - /dev/sdb1 \u2014 28.65 GB"));
+        QVERIFY(test::ShowsMarkupAsText(*volume.DriveLine()));
+
+        // A name too long for the line gives way; the path and size stay whole.
+        CConfirmWnd longName({QString(300, u'W'), QStringLiteral("/dev/sdc"), QStringLiteral("1.82 GB")});
+        QLabel& line = *longName.DriveLine();
+        QVERIFY(line.text().endsWith(QStringLiteral(" \u2014 /dev/sdc \u2014 1.82 GB")));
+        QVERIFY(line.fontMetrics().horizontalAdvance(line.text()) <= line.width());
     }
 
     void typedLowerCaseBecomesConfirmAndEnablesOk()
     {
-        CConfirmWnd dialog;
+        CConfirmWnd dialog(kLoopDisk);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QVERIFY(!dialog.OkButton()->isEnabled());
@@ -159,7 +220,7 @@ private slots:
     {
         for (const QString& typed : {QStringLiteral(" confirm"), QStringLiteral("confirm "),
                                      QStringLiteral("confirmed"), QStringLiteral("conf")}) {
-            CConfirmWnd dialog;
+            CConfirmWnd dialog(kLoopDisk);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
             QTest::mouseClick(dialog.InputBox(), Qt::LeftButton);
@@ -214,11 +275,70 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$")).match(ClockText(0)).hasMatch());
     }
 
+    void theSizeReadsAsSectorsAndInTheDriveListsUnits()
+    {
+        QCOMPARE(SectorCountText(131072), QStringLiteral("131072 (64.00 MB)"));
+        QCOMPARE(SectorCountText(5'000'000'000ull), QStringLiteral("5000000000 (2384.19 GB)"));
+        QCOMPARE(SectorCountText(2), QStringLiteral("2"));
+    }
+
+    void speedAndTimeLeftCoverEveryPassAndStepOverPassBoundaries()
+    {
+        // 20,480 sectors a second: 10 MB/s.
+        SampledRun run;
+        run.Tick(0, 0);
+        QCOMPARE(run.Speed(), QStringLiteral("--"));
+        QCOMPARE(run.TimeLeft(), QStringLiteral("--:--:--"));
+        run.Tick(20480, 0);
+        run.Tick(40960, 0);
+        QCOMPARE(run.Speed(), QStringLiteral("10.00 MB/s"));
+        // Two passes and 61,440 sectors: 130 MB.
+        QCOMPARE(run.TimeLeft(), QStringLiteral("00:00:13"));
+
+        // The second pass starts over from 0: the steps across are not
+        // measured, neither as a drop nor as a whole pass in a second.
+        run.Tick(61440, 0);
+        run.Tick(81920, 0);
+        run.Tick(102400, 0);
+        run.Tick(102400, 1);
+        run.Tick(20480, 1);
+        run.Tick(40960, 1);
+        QCOMPARE(run.Speed(), QStringLiteral("10.00 MB/s"));
+        QCOMPARE(run.TimeLeft(), QStringLiteral("00:00:08"));
+
+        // A minute without ticks (the cancel question) is not measured; ten
+        // seconds at another speed leave the earlier one behind.
+        run.Tick(45056, 1, std::chrono::seconds{60});
+        QCOMPARE(run.Speed(), QStringLiteral("10.00 MB/s"));
+        for (uint64_t done = 45056; done < 45056 + 10 * 4096; done += 4096)
+            run.Tick(done + 4096, 1);
+        QCOMPARE(run.Speed(), QStringLiteral("2.00 MB/s"));
+    }
+
+    void aStalledRunHasNoTimeLeftAndAWrittenOneNone()
+    {
+        SampledRun stalled;
+        for (int i = 0; i < 15; ++i)
+            stalled.Tick(20480, 0);
+        QCOMPARE(stalled.Speed(), QStringLiteral("0.00 MB/s"));
+        QCOMPARE(stalled.TimeLeft(), QStringLiteral("--:--:--"));
+
+        // Written to its end, then verified: no time left, the speed as it
+        // was while writing.
+        SampledRun done;
+        done.Tick(SampledRun::kTotal - 20480, 2);
+        done.Tick(SampledRun::kTotal, 2);
+        done.Tick(SampledRun::kTotal, 3);
+        done.Tick(SampledRun::kTotal, 3);
+        QCOMPARE(done.TimeLeft(), QStringLiteral("00:00:00"));
+        QCOMPARE(done.Speed(), QStringLiteral("10.00 MB/s"));
+    }
+
 private:
     // Runs a dialog modally while the action works on it.
     static int RunDialog(const std::function<void(CConfirmWnd&)>& action)
     {
-        CConfirmWnd dialog;
+        CConfirmWnd dialog(kLoopDisk);
         QTimer::singleShot(0, &dialog, [&] { action(dialog); });
         return dialog.DoModal();
     }

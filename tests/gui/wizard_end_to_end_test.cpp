@@ -273,7 +273,8 @@ private slots:
         CDriveListWnd* page = wizard.Choose(CHomeWnd::kPhysicalDrivesId);
         QVERIFY(page);
         QVERIFY(wizard.Select(*page, [&](const zd::DriveEntry& entry) { return IsDevice(entry, loop.path()); }));
-        const std::string caption = page->DriveCombo()->currentText().toStdString();
+        const std::string caption = zd::Utf16ToUtf8(
+            zd::FixedTextView(zd::g_driveList.at(page->DriveCombo()->currentData().toULongLong()).caption));
         wizard.Confirm(*page, kDodM);
         QTRY_VERIFY_WITH_TIMEOUT(wizard.AtHome(), 60000);
 
