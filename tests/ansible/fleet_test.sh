@@ -98,6 +98,7 @@ for kind in log json pdf; do
   [ "$count" -eq 2 ] || fail "expected a .$kind file per device in $fetched, found $count"
 done
 # Each record speaks for one of the devices, erased.
+shopt -s nullglob
 python3 - "${devices[@]}" "$fetched"/*.json <<'EOF' || fail "the fetched records do not say both devices were erased"
 import json, sys
 devices, records = sys.argv[1:3], sys.argv[3:]
