@@ -130,17 +130,21 @@ std::optional<uint64_t> ParseDecimal(std::u16string_view text)
 }
 
 bool IsValidUtf8(std::string_view text)
+{
     for (std::size_t i = 0; i < text.size();)
         if (DecodeUtf8(text, i) == kInvalid)
             return false;
     return true;
+}
 
 std::u16string PathToUtf16(const std::filesystem::path& path)
+{
 #ifdef _WIN32
     return std::u16string(path.native().begin(), path.native().end());
 #else
     return Utf8ToUtf16(path.native());
 #endif
+}
 
 std::string PathToUtf8(const std::filesystem::path& path) { return Utf16ToUtf8(PathToUtf16(path)); }
 

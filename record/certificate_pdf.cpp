@@ -15,7 +15,7 @@
 
 #include "certificate_metadata.h"
 #include "certificate_text.h"
-#include "platform/log_directory.h"
+#include "record_files.h"
 
 namespace zd::record {
 
@@ -473,8 +473,7 @@ bool WriteCertificatePdf(const ErasureRecord& record, const SealedRecord& sealed
             return false;
     }
     // Written like the log: never through a symbolic link.
-    return platform::WriteLogFile(sealed.certificate, std::string_view(pdf.data().constData(), pdf.data().size()),
-                                  platform::LogWrite::Truncate);
+    return WriteRecordFile(sealed.certificate, std::string_view(pdf.data().constData(), pdf.data().size()));
 }
 
 } // namespace zd::record

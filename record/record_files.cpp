@@ -42,9 +42,15 @@ std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesys
     const std::string json = RecordToJson(record);
     SealedRecord sealed{FileBesideLog(logFile, kRecordExtension), FileBesideLog(logFile, kCertificateExtension),
                         platform::Sha256OfText(json)};
-    if (!platform::WriteLogFile(sealed.json, json, platform::LogWrite::Truncate))
+    if (!WriteRecordFile(sealed.json, json))
         return std::nullopt;
     return sealed;
+}
+
+bool WriteRecordFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    const platform::LogFileClaim claim = platform::ClaimLogFile(file);
+    return claim.file && claim.file->Append(bytes);
 }
 
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)

@@ -34,6 +34,10 @@ std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesys
 std::string Utf8FileName(const std::filesystem::path& file);
 std::filesystem::path PathFromUtf8(std::string_view text);
 
+// Writes a record file as a run log is claimed: never through a symbolic
+// link or into a FIFO, and not while a running wipe holds the file.
+bool WriteRecordFile(const std::filesystem::path& file, std::string_view bytes);
+
 // A file's bytes; nothing when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 

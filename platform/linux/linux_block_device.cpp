@@ -34,8 +34,6 @@ std::function<void(const std::filesystem::path&)>& BeforeOpenHook()
     return hook;
 }
 
-std::string ErrorText(int error) { return std::generic_category().message(error); }
-
 // The mounts of the device and, when asked, of its partitions.
 std::vector<MountEntry> MountsOn(dev_t device, bool withPartitions)
 {
