@@ -4,11 +4,13 @@
 #include <iostream>
 
 #include "commands.h"
+#include "zd_version.h"
 
 int main(int argc, char** argv)
 {
     CLI::App app{"Movan Zeza Dera: destroys the contents of a disk or volume by overwriting it."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "zeza-dera-cli " ZD_VERSION);
     int exitCode = zd::cli::kExitOk;
     zd::cli::AddProbeCommand(app, exitCode);
     zd::cli::AddListCommand(app, exitCode);

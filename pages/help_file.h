@@ -15,7 +15,9 @@ inline constexpr char kHelpFileName[] = "Movan Zeza Dera.html";
 inline constexpr char kHtmlHelpFileName[] = "Movan Zeza Dera.html";
 
 // The help file beside the executable: kHelpFileName, or the HTML page when
-// only that was shipped.
+// only that was shipped. An installed program without either beside it finds
+// the HTML page in its data directory (ZD_INSTALLED_HELP_DIR, relative to the
+// executable's directory).
 std::filesystem::path HelpFilePath();
 
 } // namespace zd::ui

@@ -1,5 +1,7 @@
 #include "erasure_record.h"
 
+#include "zd_version.h"
+
 namespace zd::record {
 
 std::string_view ToolVersion() { return ZD_VERSION; }

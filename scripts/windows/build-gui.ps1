@@ -27,8 +27,9 @@ Copy-Item (Join-Path $BuildDir "pages\zeza-dera.exe"), (Join-Path $BuildDir "cli
 if ($LASTEXITCODE -ne 0) { throw "windeployqt failed" }
 
 # The Help button opens "Movan Zeza Dera.chm" beside the program, or the
-# HTML page when no compiled help is there.
-$help = Join-Path $root "resources\help"
+# HTML page when no compiled help is there. The build fills the version into
+# the page and puts the HTML Help project beside it.
+$help = Join-Path $BuildDir "resources\help"
 $hhc = Join-Path ${env:ProgramFiles(x86)} "HTML Help Workshop\hhc.exe"
 if (Test-Path $hhc) {
     & $hhc (Join-Path $help "zeza_dera.hhp")
