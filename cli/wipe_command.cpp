@@ -82,6 +82,8 @@ std::string FailureText(const WipeFailure& failure, const std::filesystem::path&
 {
     const std::string pass = "pass " + std::to_string(failure.pass);
     switch (failure.step) {
+    case WipeFailure::Step::Identity:
+        return PathToUtf8(target) + " is not the device that was confirmed, and nothing was written: " + failure.error;
     case WipeFailure::Step::Prepare:
         return "the system would not give up " + PathToUtf8(target) + ": " + failure.error;
     case WipeFailure::Step::Write:
@@ -217,8 +219,8 @@ int Wipe(const WipeOptions& options)
         std::cerr << "zeza-dera-cli: the run log " << PathToUtf8(log.file()) << " is incomplete: " << log.error << '\n';
     if (!outcome.completed)
         return kExitTerminated;
-    if (outcome.verifyFailures > 0) {
-        std::cerr << "zeza-dera-cli: " << outcome.verifyFailures
+    if (outcome.verifyFailures() > 0) {
+        std::cerr << "zeza-dera-cli: " << outcome.verifyFailures()
                   << " verification sample(s) read back differently from what was written, or could not be read\n";
         return kExitVerifyFailed;
     }

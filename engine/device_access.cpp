@@ -71,6 +71,11 @@ std::string DeviceError(const DeviceRecord& record)
     return record.handle->LastError().empty() ? std::string(kNoReason) : record.handle->LastError();
 }
 
+std::optional<platform::DeviceIdentity> ReadOpenedIdentity(const DeviceRecord& record)
+{
+    return record.handle ? record.handle->Identity() : std::nullopt;
+}
+
 std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsigned depth)
 {
     return record.handle ? record.handle->OpenWriteQueue(depth) : nullptr;

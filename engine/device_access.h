@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,6 +46,10 @@ inline constexpr std::string_view kNoReason = "the system gave no reason";
 // Why the last operation on the record's device failed, in the system's
 // words, or a text that says the system gave none.
 std::string DeviceError(const DeviceRecord& record);
+
+// What identifies the opened device now; nothing when the device cannot
+// tell.
+std::optional<platform::DeviceIdentity> ReadOpenedIdentity(const DeviceRecord& record);
 
 // A queue that keeps up to `depth` writes on the record's device in flight;
 // null when the record has no open device.

@@ -2,6 +2,7 @@
 
 #include "device_access.h"
 #include "platform/aligned_buffer.h"
+#include "platform/identity_check.h"
 #include "run_control.h"
 #include "verification.h"
 
@@ -28,6 +29,16 @@ bool StopPass(WipeContext& context, std::optional<WipeFailure>& failure)
 }
 
 } // namespace
+
+std::string IdentityChange(DeviceRecord& device)
+{
+    if (!device.confirmedIdentity)
+        return {};
+    const auto now = ReadOpenedIdentity(device);
+    if (!now)
+        return "what identifies the device can no longer be read";
+    return platform::DescribeIdentityChange(*device.confirmedIdentity, *now);
+}
 
 bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
                const PassLayout& layout, std::optional<WipeFailure>& failure)
@@ -105,12 +116,18 @@ WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context)
     platform::AlignedBuffer tail(layout.tailBytes);
 
     WipeOutcome outcome;
+    if (const std::string changed = IdentityChange(context.device); !changed.empty()) {
+        outcome.failure = WipeFailure{WipeFailure::Step::Identity, 0, 0, changed};
+        WriteFailureLog(context.log, *outcome.failure);
+        return outcome;
+    }
     if (!PrepareDevice(context.device)) {
         outcome.failure = WipeFailure{WipeFailure::Step::Prepare, 0, 0, DeviceError(context.device)};
         WriteFailureLog(context.log, *outcome.failure);
         return outcome;
     }
     BeginRunning(context.progress);
+    context.progress.phase.store(Writing);
     context.progress.sectorsDone.store(0);
     context.progress.sectorTotal.store(context.device.sectorCount);
 
@@ -125,7 +142,7 @@ WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context)
         }
     }
     outcome.completed = true;
-    outcome.verifyFailures = VerifyLastPass(context, block.span(), tail.span(), layout);
+    outcome.verification = VerifyLastPass(context, block.span(), tail.span(), layout);
     return outcome;
 }
 

@@ -34,7 +34,12 @@ struct PassLayout {
     }
 };
 
-// Runs the method's passes over the context's device. Not completed when the
+// Empty when the device has no confirmed identity or is still the device
+// confirmed; otherwise what changed, as DescribeIdentityChange tells it.
+std::string IdentityChange(DeviceRecord& device);
+
+// Runs the method's passes over the context's device. A device that is no
+// longer the one confirmed is refused before anything is written. Not completed when the
 // method cannot be run, the device cannot be prepared, a write or a flush
 // fails (the outcome then says which, and the log ends with it), or a stop is
 // requested.

@@ -187,6 +187,9 @@ void WriteFailureLog(RunLog& log, const WipeFailure& failure)
 {
     std::string line;
     switch (failure.step) {
+    case WipeFailure::Step::Identity:
+        line = " Device Changed: ";
+        break;
     case WipeFailure::Step::Prepare:
         line = " Preparation Failed: ";
         break;

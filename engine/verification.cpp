@@ -49,27 +49,40 @@ SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer,
     return read ? SampleResult::Differed : SampleResult::Unreadable;
 }
 
-uint32_t VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
-                        const PassLayout& layout)
+VerifyResult VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
+                            const PassLayout& layout)
 {
     // Devices with sectors larger than 512 bytes are read a whole sector at
     // a time; only its first 512 bytes are compared.
     const uint64_t unitBytes = std::max<uint64_t>(kSectorBytes, context.device.sectorSize);
     platform::AlignedBuffer readBuffer(unitBytes);
-    uint32_t failures = 0;
+    VerifyResult result;
     for (const Sample& sample : VerificationSamples(layout, unitBytes / kSectorBytes)) {
         WaitWhileHeld(context.progress);
         if (context.progress.state.load() == CancelRequested) {
             context.progress.state.store(Stopped);
+            result.stopped = true;
         } else {
-            const SampleResult result =
-                VerifySample(context, readBuffer.span(), sample.fromTail ? tail : block, sample.sector);
-            if (result == SampleResult::Differed || result == SampleResult::Unreadable)
-                ++failures;
+            switch (VerifySample(context, readBuffer.span(), sample.fromTail ? tail : block, sample.sector)) {
+            case SampleResult::Matched:
+                ++result.checked;
+                break;
+            case SampleResult::Differed:
+                ++result.checked;
+                ++result.mismatches;
+                break;
+            case SampleResult::Unreadable:
+                ++result.checked;
+                ++result.unreadable;
+                break;
+            case SampleResult::Stopped:
+                result.stopped = true;
+                break;
+            }
         }
         readBuffer.Zero();
     }
-    return failures;
+    return result;
 }
 
 } // namespace zd

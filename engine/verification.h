@@ -35,9 +35,8 @@ SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer,
                           uint64_t sector);
 
 // Takes the samples against the buffers as the last pass left them; a
-// cancel request skips the samples that remain. Returns how many failed:
-// differed or could not be read.
-uint32_t VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
-                        const PassLayout& layout);
+// cancel request skips the samples that remain.
+VerifyResult VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
+                            const PassLayout& layout);
 
 } // namespace zd

@@ -6,6 +6,7 @@
 #include "pass_patterns.h"
 #include "run_log.h"
 #include "wipe_notifier.h"
+#include "wipe_outcome.h"
 #include "wipe_state.h"
 
 namespace zd {
@@ -17,6 +18,7 @@ struct WipeContext {
     RunLog& log;
     WipeNotifier& notifier;
     RandomSource random = SystemRandomSource(); // the run's random bytes and Gutmann order
+    VerifyMode verifyMode = VerifyMode::Samples;
 };
 
 } // namespace zd

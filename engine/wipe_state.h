@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "platform/block_device.h"
+#include "platform/device_identity.h"
 #include "platform/text.h"
 
 namespace zd {
@@ -95,6 +96,10 @@ struct DeviceRecord {
     uint32_t sectorSize = 0;
     uint64_t sectorsWiped = 0;
     uint64_t badSectors = 0;
+    // What the user was shown and confirmed. When set, the run reads the
+    // opened device's identity again right before its first write and
+    // refuses a device that is not the one confirmed.
+    std::optional<platform::DeviceIdentity> confirmedIdentity;
 };
 
 // A confirmed wipe; it owns the device for the duration of the run.
@@ -109,9 +114,16 @@ enum RunHold : int32_t {
     Holding = 2,       // the engine waits at a check until the hold ends
 };
 
+// Values of WipeProgress::phase: what sectorsDone counts.
+enum RunPhase : int32_t {
+    Writing = 0,   // the sectors written by the current pass
+    Verifying = 1, // the sectors read back after the last pass (full verification)
+};
+
 // Live state of a run, shared by the worker thread and the progress page.
 struct WipeProgress {
     std::atomic<int32_t> state{Idle};
+    std::atomic<int32_t> phase{Writing};
     std::atomic<uint64_t> sectorsDone{0};
     std::atomic<uint64_t> sectorTotal{0};
     std::atomic<int32_t> hold{NotHeld};

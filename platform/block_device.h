@@ -15,6 +15,8 @@
 #include <string>
 #include <utility>
 
+#include "device_identity.h"
+
 namespace zd::platform {
 
 enum DeviceKind : int32_t {
@@ -96,6 +98,10 @@ public:
     // each write with Write when its result is taken, so nothing is written
     // ahead of the caller.
     virtual std::unique_ptr<WriteQueue> OpenWriteQueue(unsigned depth);
+
+    // What identifies the opened device now (not whatever its path names
+    // by now); nothing when the device cannot tell.
+    virtual std::optional<DeviceIdentity> Identity() { return std::nullopt; }
 
     // Why the last operation that failed did, in the system's words
     // ("Input/output error", "/mnt/data is busy"); empty while none has.

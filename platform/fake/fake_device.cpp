@@ -18,6 +18,8 @@ public:
     FakeBlockDevice(const FakeBlockDevice&) = delete;
     FakeBlockDevice& operator=(const FakeBlockDevice&) = delete;
 
+    std::optional<DeviceIdentity> Identity() override { return disk_->identity; }
+
     bool Read(std::span<std::byte> buffer, uint64_t offset) override
     {
         ++disk_->readCalls;

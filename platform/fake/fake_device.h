@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/block_device.h"
@@ -28,6 +29,7 @@ struct FakeDisk {
     uint32_t readUnit = 512;       // reads are accepted only in multiples of this
     bool failReads = false;        // every read fails, as on a medium that has gone bad
     bool failFlush = false;
+    std::optional<DeviceIdentity> identity; // what the device tells of itself; none by default
 
     // Observations.
     int openHandles = 0;

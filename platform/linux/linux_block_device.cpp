@@ -20,6 +20,7 @@
 #include "mountinfo.h"
 #include "platform/aligned_buffer.h"
 #include "platform/full_io.h"
+#include "sysfs_identity.h"
 #include "system_devices.h"
 #include "unique_fd.h"
 #include "uring_write_queue.h"
@@ -193,6 +194,14 @@ public:
             return LockOrDismount();
         }
         return true;
+    }
+
+    std::optional<DeviceIdentity> Identity() override
+    {
+        struct stat now {};
+        if (::fstat(readWrite_.get(), &now) != 0)
+            return std::nullopt;
+        return ReadIdentityOf(path_, now);
     }
 
     bool Flush() override { return ::fdatasync(readWrite_.get()) == 0 || Fail(ErrorText(errno)); }

@@ -157,13 +157,10 @@ DeviceIdentity ImageFileIdentity(const std::filesystem::path& file, const struct
 
 } // namespace
 
-std::optional<DeviceIdentity> ReadDeviceIdentity(const std::filesystem::path& device)
+std::optional<DeviceIdentity> linux_os::ReadIdentityOf(const std::filesystem::path& path, const struct stat& status)
 {
-    struct stat status {};
-    if (::stat(device.c_str(), &status) != 0)
-        return std::nullopt;
     if (S_ISREG(status.st_mode))
-        return ImageFileIdentity(device, status);
+        return ImageFileIdentity(path, status);
     if (!S_ISBLK(status.st_mode))
         return std::nullopt;
     std::error_code error;
@@ -171,6 +168,14 @@ std::optional<DeviceIdentity> ReadDeviceIdentity(const std::filesystem::path& de
     if (error)
         return std::nullopt;
     return linux_os::ReadSysfsIdentity("/", sysfsDirectory.filename().string());
+}
+
+std::optional<DeviceIdentity> ReadDeviceIdentity(const std::filesystem::path& device)
+{
+    struct stat status {};
+    if (::stat(device.c_str(), &status) != 0)
+        return std::nullopt;
+    return linux_os::ReadIdentityOf(device, status);
 }
 
 } // namespace zd::platform

@@ -3,6 +3,8 @@
 // tests (<root>/sys, <root>/run/udev/data and, for loop devices, <root>/dev).
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -23,5 +25,10 @@ DeviceIdentity ReadSysfsIdentity(const std::filesystem::path& root, const SysfsD
 // The same for the disk or partition of this kernel name ("sda",
 // "loop3p1"); nothing when sysfs under the root lists none.
 std::optional<DeviceIdentity> ReadSysfsIdentity(const std::filesystem::path& root, std::string_view kernelName);
+
+// The identity of what `status` describes (an fstat of an opened device or
+// image file; `path` is the name it was opened by): a block device by its
+// device number, an image file as its own backing file.
+std::optional<DeviceIdentity> ReadIdentityOf(const std::filesystem::path& path, const struct stat& status);
 
 } // namespace zd::platform::linux_os

@@ -5,6 +5,7 @@
 #include "error_text.h"
 #include "platform/block_device.h"
 #include "platform/full_io.h"
+#include "platform/identity_reader.h"
 #include "platform/text.h"
 #include "platform/windows_drive_name.h"
 
@@ -40,10 +41,15 @@ long long TransferChunk(HANDLE handle, Byte* data, std::size_t length, uint64_t 
 
 class WindowsBlockDevice final : public BlockDevice {
 public:
-    WindowsBlockDevice(HANDLE handle, bool imageFile) : handle_(handle), imageFile_(imageFile) {}
+    WindowsBlockDevice(HANDLE handle, std::filesystem::path path, bool imageFile)
+        : handle_(handle), path_(std::move(path)), imageFile_(imageFile)
+    {
+    }
     ~WindowsBlockDevice() override { CloseHandle(handle_); }
     WindowsBlockDevice(const WindowsBlockDevice&) = delete;
     WindowsBlockDevice& operator=(const WindowsBlockDevice&) = delete;
+
+    std::optional<DeviceIdentity> Identity() override { return ReadDeviceIdentity(path_); }
 
     bool Read(std::span<std::byte> buffer, uint64_t offset) override
     {
@@ -108,6 +114,7 @@ private:
     }
 
     HANDLE handle_;
+    std::filesystem::path path_; // a drive is named by its path; Windows has no device numbers
     bool imageFile_;
 };
 
@@ -138,7 +145,7 @@ public:
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return nullptr;
-        return std::make_unique<WindowsBlockDevice>(handle, target.imageFile);
+        return std::make_unique<WindowsBlockDevice>(handle, target.path, target.imageFile);
     }
 };
 

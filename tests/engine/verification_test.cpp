@@ -40,7 +40,7 @@ TEST_F(Verification, SmallDevicesAreSampledOnlyWhereTheyHaveSectors)
     EXPECT_EQ(SectorsReadAfterWipe(512), (std::vector<uint64_t>{0})) << "sector 512 lies beyond the end";
     EXPECT_EQ(SectorsReadAfterWipe(700), (std::vector<uint64_t>{0, 512})) << "block sample, then the tail";
     EXPECT_EQ(output, "");
-    EXPECT_EQ(outcome.verifyFailures, 0u);
+    EXPECT_EQ(outcome.verifyFailures(), 0u);
 }
 
 TEST_F(Verification, TwentyFiveMebibytesTakeTheFirstTwoBlockSamplesAndTheTail)
@@ -52,13 +52,13 @@ TEST_F(Verification, TwentyFiveMebibytesTakeTheFirstTwoBlockSamplesAndTheTail)
 TEST_F(Verification, DevicesBeyondHalfAMillionWholeBlockSectorsTakeAllFourBlockSamples)
 {
     EXPECT_EQ(SectorsReadAfterWipe(512'512), (std::vector<uint64_t>{0, 512, 51'200, 512'000}));
-    EXPECT_EQ(outcome.verifyFailures, 0u);
+    EXPECT_EQ(outcome.verifyFailures(), 0u);
 }
 
 TEST_F(Verification, FourKilobyteSectorsAreReadWholeAndPass)
 {
     EXPECT_EQ(SectorsReadAfterWipe(2048 + 8, 4096), (std::vector<uint64_t>{0, 512, 2048}));
-    EXPECT_EQ(outcome.verifyFailures, 0u);
+    EXPECT_EQ(outcome.verifyFailures(), 0u);
     EXPECT_EQ(output, "");
 }
 
@@ -76,7 +76,7 @@ TEST_F(Verification, AMismatchIsPrintedAndLoggedButTheRunStillCompletes)
     const WipeOutcome result = WipeRun(context);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), " verify is Fail\n");
     EXPECT_TRUE(result.completed);
-    EXPECT_EQ(result.verifyFailures, 1u);
+    EXPECT_EQ(result.verifyFailures(), 1u);
     EXPECT_EQ(notifier.events[notifier.events.size() - 3], "outcome: Operation completed.");
     const auto lines = LogLines();
     EXPECT_EQ(lines[lines.size() - 2], "0 Bad Sector(s) encountered.");
@@ -93,7 +93,7 @@ TEST_F(Verification, AnUnreadableSampleFailsEvenWhereZerosWereWritten)
     const WipeOutcome result = WipeRun(context);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), " verify is Fail\n verify is Fail\n");
     EXPECT_TRUE(result.completed);
-    EXPECT_EQ(result.verifyFailures, 2u);
+    EXPECT_EQ(result.verifyFailures(), 2u);
     const auto lines = LogLines();
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
               (Lines{" verify is Fail at sector 0", " verify is Fail at sector 512"}));
@@ -109,7 +109,7 @@ TEST_F(Verification, AfterMethodThreeTheSamplesAreComparedWithZeros)
     Select(3);
     auto context = Context();
     testing::internal::CaptureStdout();
-    EXPECT_EQ(RunWipe(3, context).verifyFailures, 1u);
+    EXPECT_EQ(RunWipe(3, context).verifyFailures(), 1u);
     testing::internal::GetCapturedStdout();
 }
 

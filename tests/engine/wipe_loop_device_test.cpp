@@ -8,6 +8,7 @@
 
 #include "engine/run_control.h"
 #include "engine/wipe_run.h"
+#include "platform/identity_reader.h"
 #include "tests/support/loop_device.h"
 #include "wipe_fixture.h"
 
@@ -87,7 +88,7 @@ TEST_F(LoopWipe, FixedAndMultiBytePatternsCoverTheWholeDeviceIncludingTheTail)
         ASSERT_TRUE(Attach());
         const WipeOutcome outcome = Run(c.id, c.custom);
         EXPECT_TRUE(outcome.completed);
-        EXPECT_EQ(outcome.verifyFailures, 0u);
+        EXPECT_EQ(outcome.verifyFailures(), 0u);
         EXPECT_EQ(output, "");
         device = {};
         ExpectLastPass(ReadFile(loop->backingFile()), c.last);
@@ -116,7 +117,7 @@ TEST_F(LoopWipe, FourKilobyteSectorsVerifyWithoutAFalseFailure)
     ASSERT_EQ(device.sectorSize, 4096u);
     const WipeOutcome outcome = Run(3);
     EXPECT_TRUE(outcome.completed);
-    EXPECT_EQ(outcome.verifyFailures, 0u);
+    EXPECT_EQ(outcome.verifyFailures(), 0u);
     EXPECT_EQ(output, "");
 }
 
@@ -156,6 +157,51 @@ TEST_F(LoopWipe, AHoldOrACancelWithWritesInFlightCountsExactlyWhatIsOnTheDevice)
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 3], "0/1 Pass Cancelled.");
     EXPECT_EQ(lines[lines.size() - 2], std::to_string(device.sectorsWiped) + " Sector(s) wiped.");
+}
+
+// The loop device is attached to another file after the user confirmed it
+// (detached and attached again by name, as a careless script would): the
+// run is refused before its first write and says what changed.
+TEST_F(LoopWipe, ADeviceThatIsNoLongerTheOneConfirmedIsRefusedBeforeAnyWrite)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    const std::filesystem::path other = logDirectory.path() / "other.img";
+    std::ofstream(other, std::ios::binary) << std::string(kSectors * 512, static_cast<char>(0x33));
+    // Another test may take the device in the moment it is free; then the
+    // next attempt starts over on another one.
+    bool reattached = false;
+    for (int attempt = 0; attempt < 5 && !reattached; ++attempt) {
+        ASSERT_TRUE(Attach());
+        device.confirmedIdentity = platform::ReadDeviceIdentity(loop->path());
+        ASSERT_TRUE(device.confirmedIdentity);
+        const auto confirmed = std::move(device.confirmedIdentity);
+        device = {};
+        ASSERT_TRUE(test::RunCommand("losetup --detach " + loop->path()));
+        reattached = test::RunCommand("losetup " + loop->path() + " " + other.string());
+        if (!reattached) {
+            loop->Forget(); // no longer ours to detach
+            continue;
+        }
+        ASSERT_TRUE(OpenDevice(device, loop->path()));
+        device.confirmedIdentity = confirmed;
+    }
+    ASSERT_TRUE(reattached);
+
+    const WipeOutcome outcome = Run(1);
+    EXPECT_FALSE(outcome.completed);
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_EQ(outcome.failure->step, WipeFailure::Step::Identity);
+    EXPECT_NE(outcome.failure->error.find("now reads " + other.string() + " instead of " + loop->backingFile()),
+              std::string::npos)
+        << outcome.failure->error;
+    device = {};
+    const auto untouched = [](const std::string& file, char original) {
+        const auto bytes = ReadFile(file);
+        return std::all_of(bytes.begin(), bytes.end(), [&](std::byte b) { return b == std::byte(original); });
+    };
+    EXPECT_TRUE(untouched(other.string(), 0x33));
+    EXPECT_TRUE(untouched(loop->backingFile(), 0x5A));
+    EXPECT_EQ(LogLines().back(), " Device Changed: " + outcome.failure->error + ".");
 }
 
 } // namespace

@@ -40,7 +40,7 @@ protected:
         WipeContext context{selection, device, progress, log, keeping, plan->replay};
         const WipeOutcome outcome = WipeRun(context);
         if (outcome.completed)
-            recorder.Verified({record::VerifyMode::Samples, 4, outcome.verifyFailures, 0});
+            recorder.Verified({record::VerifyMode::Samples, 4, outcome.verifyFailures(), 0});
         return recorder.Finished(keeping.runEnd(outcome.completed), "a write failed");
     }
 

@@ -49,6 +49,9 @@ public:
     const std::string& path() const { return path_; } // /dev/loopN
     const std::string& backingFile() const { return file_; }
     std::string partitionPath(int number) const; // /dev/loopNpK
+    // After the test detached the device itself and lost it to another
+    // user: the device is no longer detached on destruction.
+    void Forget() { path_.clear(); }
 
 private:
     std::string file_;
