@@ -14,7 +14,7 @@
 #include <ctime>
 #include <memory>
 
-#include "pages/run_rate.h"
+#include "engine/run_rate.h"
 #include "pages/wizard_options.h"
 #include "toolkit/app_message.h"
 

@@ -16,7 +16,7 @@
 #include "pages/drive_info_wnd.h"
 #include "pages/gui_font.h"
 #include "pages/progress_text.h"
-#include "pages/run_rate.h"
+#include "engine/run_rate.h"
 #include "toolkit/control_id.h"
 
 #include "gui_test_support.h"
@@ -72,7 +72,7 @@ struct SampledRun {
     QString Speed() const { return SpeedText(rate.BytesPerSecond()); }
     QString TimeLeft() const { return TimeLeftText(rate.SecondsLeft()); }
 
-    RunRate rate;
+    zd::RunRate rate;
     std::chrono::milliseconds at{0};
 };
 

@@ -1,5 +1,6 @@
 // How fast a run writes and how long it still needs, from its progress
-// counters as the progress page samples them once a second.
+// counters as a front end samples them (the progress page once a second,
+// the command-line tool four times a second).
 #pragma once
 
 #include <chrono>
@@ -8,7 +9,7 @@
 #include <deque>
 #include <optional>
 
-namespace zd::ui {
+namespace zd {
 
 // One reading of the run's counters.
 struct RunSample {
@@ -25,6 +26,10 @@ public:
     // seconds of the page's clock), so one slow or fast second barely moves
     // it.
     static constexpr std::size_t kWindowSteps = 10;
+
+    // Averages over the last `windowSteps` steps: a front end that samples
+    // more often than once a second takes more of them.
+    explicit RunRate(std::size_t windowSteps = kWindowSteps) : windowSteps_(windowSteps) {}
     // Samples further apart than this were not taken by the running clock
     // (it stops while the cancel question is open); that step is not
     // measured.
@@ -41,8 +46,9 @@ public:
     std::optional<int64_t> SecondsLeft() const;
 
 private:
+    std::size_t windowSteps_;
     std::deque<RunSample> samples_;
     bool allWritten_ = false;
 };
 
-} // namespace zd::ui
+} // namespace zd

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/device_access.h"
+#include "device_access.h"
 
-namespace zd::ui {
+namespace zd {
 
 void RunRate::Add(const RunSample& sample)
 {
@@ -18,7 +18,7 @@ void RunRate::Add(const RunSample& sample)
         return;
     }
     samples_.push_back(sample);
-    if (samples_.size() > kWindowSteps + 1)
+    if (samples_.size() > windowSteps_ + 1)
         samples_.pop_front();
 }
 
@@ -68,4 +68,4 @@ std::optional<int64_t> RunRate::SecondsLeft() const
     return static_cast<int64_t>(seconds);
 }
 
-} // namespace zd::ui
+} // namespace zd
