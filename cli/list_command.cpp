@@ -5,15 +5,14 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "commands.h"
 #include "discovery/discovery.h"
-#include "platform/identity_check.h"
 #include "platform/system_volume.h"
 #include "platform/text.h"
 #include "printable.h"
+#include "progress_events.h"
 
 namespace zd::cli {
 
@@ -32,29 +31,6 @@ bool HoldsSystem(const DriveEntry& entry)
 {
     const FixedText& name = entry.entryKind == kEntryLogicalVolume ? entry.caption : entry.deviceName;
     return platform::HoldsRunningSystem(std::filesystem::path(std::u16string(FixedTextView(name))));
-}
-
-using Json = nlohmann::ordered_json;
-
-Json IdentityJson(const platform::DeviceIdentity& identity)
-{
-    Json backingFile = nullptr;
-    if (const auto& file = identity.backingFile)
-        backingFile = {
-            {"path", file->path}, {"device", file->device}, {"inode", file->inode}, {"offset", file->offset}};
-    const std::string deviceNumber = platform::DeviceNumberText(identity.deviceNumber);
-    return {{"devicePath", identity.devicePath},
-            {"deviceNumber", deviceNumber.empty() ? Json(nullptr) : Json(deviceNumber)},
-            {"model", identity.model},
-            {"serial", identity.serial},
-            {"wwn", identity.wwn},
-            {"firmware", identity.firmware},
-            {"transport", identity.transport},
-            {"rotational", identity.rotational ? Json(*identity.rotational) : Json(nullptr)},
-            {"logicalSectorSize", identity.logicalSectorSize},
-            {"physicalSectorSize", identity.physicalSectorSize},
-            {"sizeBytes", identity.sizeBytes},
-            {"backingFile", std::move(backingFile)}};
 }
 
 Json EntriesJson(const DriveList& list)

@@ -1,16 +1,25 @@
-// wipe TARGET --method ID|NAME [--custom STRING] [--yes] [--log-dir DIR] [--force-unknown-system]:
-// shows what would be wiped, asks for CONFIRM, and runs the wipe as the
-// wizard's worker thread does, reporting on the console.
+// wipe TARGET... --method ID|NAME [--custom STRING] [--yes] [--log-dir DIR]
+//      [--force-unknown-system] [--skip-refused] [--verify samples|full]
+//      [--operator NAME] [--progress text|json]:
+// checks every target before anything is written to any, shows what would be
+// destroyed, asks once for CONFIRM, and wipes the targets side by side, one
+// run per target on a thread of its own, as the wizard's worker thread does.
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -18,14 +27,15 @@
 #include <unistd.h>
 #endif
 
+#include "batch_report.h"
 #include "commands.h"
-#include "console_notifier.h"
-#include "engine/device_access.h"
+#include "console.h"
 #include "engine/run_control.h"
-#include "engine/wipe_run.h"
 #include "platform/log_directory.h"
-#include "platform/system_volume.h"
 #include "platform/text.h"
+#include "printable.h"
+#include "progress_events.h"
+#include "target_run.h"
 #include "wipe_confirmation.h"
 #include "wipe_target.h"
 
@@ -34,34 +44,34 @@ namespace zd::cli {
 namespace {
 
 struct WipeOptions {
-    std::string target;
+    std::vector<std::string> targets;
     std::string method;
     std::optional<std::string> custom;
     bool yes = false;
     std::optional<std::string> logDirectory;
     bool forceUnknownSystem = false;
+    bool skipRefused = false;
+    std::string verify = "samples";
+    std::optional<std::string> operatorName;
+    std::string progress = "text";
 };
 
 constexpr std::size_t kCustomLength = 8;
+constexpr auto kTick = std::chrono::milliseconds(250);
 
-// The run a Ctrl-C stops; the handler only stores into it.
-std::atomic<WipeProgress*> g_interruptedRun{nullptr};
-static_assert(std::atomic<WipeProgress*>::is_always_lock_free);
+// Set by Ctrl-C, a hang-up or a termination request; the runs are cancelled
+// from the main thread at its next tick.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
+
+// While runs go on, Ctrl-C, a hang-up and a termination request each cancel
+// them, so each log records how far it came; a reader that goes away
+// (output piped into `head`) only ends the output.
+void HandleSignals(bool duringRuns)
 {
-    if (WipeProgress* progress = g_interruptedRun.load())
-        RequestCancel(*progress);
-}
-
-// While a run goes on, Ctrl-C, a hang-up and a termination request each
-// cancel it, so the log records how far it came; a reader that goes away
-// (output piped into `head`) only ends the output. Returns the handlers to
-// their defaults, except that SIGPIPE stays ignored, when `run` is null.
-void HandleSignalsFor(WipeProgress* run)
-{
-    g_interruptedRun.store(run);
-    const auto handler = run ? OnInterrupt : SIG_DFL;
+    const auto handler = duringRuns ? OnInterrupt : SIG_DFL;
 #ifdef _WIN32
     std::signal(SIGINT, handler);
     std::signal(SIGTERM, handler);
@@ -75,23 +85,6 @@ void HandleSignalsFor(WipeProgress* run)
     action.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &action, nullptr);
 #endif
-}
-
-// What stopped a run, with the sector and the system's words.
-std::string FailureText(const WipeFailure& failure, const std::filesystem::path& target)
-{
-    const std::string pass = "pass " + std::to_string(failure.pass);
-    switch (failure.step) {
-    case WipeFailure::Step::Identity:
-        return PathToUtf8(target) + " is not the device that was confirmed, and nothing was written: " + failure.error;
-    case WipeFailure::Step::Prepare:
-        return "the system would not give up " + PathToUtf8(target) + ": " + failure.error;
-    case WipeFailure::Step::Write:
-        return pass + " failed to write at sector " + std::to_string(failure.sector) + ": " + failure.error;
-    case WipeFailure::Step::Flush:
-        return pass + " was written but could not be flushed to the device: " + failure.error;
-    }
-    return failure.error;
 }
 
 bool IsTerminal(std::FILE* stream)
@@ -131,104 +124,192 @@ std::size_t CountCharacters(const std::string& utf8)
 std::filesystem::path TargetPath(const std::string& target)
 {
 #ifdef _WIN32
-    return target;
+    return Utf8ToPath(target);
 #else
     return std::filesystem::absolute(target).lexically_normal();
 #endif
 }
 
-// As the wizard names drives in logs: a disk by its model, a volume by its
-// short name; an image file by its file name.
-std::u16string LogDriveName(const DeviceRecord& record, const std::filesystem::path& target,
-                            const std::optional<DriveEntry>& entry)
+// The device a name stands for, links resolved, to find one named twice.
+std::string CanonicalName(const std::string& given)
 {
-    if (record.kind == LogicalVolume)
-        return platform::VolumeLogName(PathToUtf16(target));
-    if (entry && !FixedTextView(entry->caption).empty())
-        return std::u16string(FixedTextView(entry->caption));
-    return PathToUtf16(target.filename());
+    const std::filesystem::path path = TargetPath(given);
+    const auto classified = platform::SystemDeviceBackend().Classify(path);
+    return PathToUtf8(classified ? classified->path : path);
+}
+
+// What was given, checked before anything is written: the runs to make, and
+// the targets refused.
+struct CheckedTargets {
+    std::vector<WipeTarget> accepted;
+    std::vector<Refusal> refused;
+};
+
+CheckedTargets CheckTargets(const WipeOptions& options)
+{
+    CheckedTargets checked;
+    std::set<std::string> named;
+    for (const std::string& given : options.targets) {
+        if (given.empty()) {
+            checked.refused.push_back({given, {}, "no target named: give a block device or a disk image file"});
+            continue;
+        }
+        const std::string canonical = CanonicalName(given);
+        if (!named.insert(canonical).second) {
+            checked.refused.push_back({given, canonical, Printable(canonical) + " is named more than once"});
+            continue;
+        }
+        WipeTarget target = CheckWipeTarget(given, TargetPath(given), {options.forceUnknownSystem});
+        if (target.refused())
+            checked.refused.push_back({given, PathToUtf8(target.path), target.refusal});
+        else
+            checked.accepted.push_back(std::move(target));
+    }
+    return checked;
+}
+
+// Nothing is written: says so, and why, and ends the command with 2.
+int NothingWiped(std::ostream& human, EventStream* events, const std::vector<Refusal>& refused)
+{
+    human << "Nothing was wiped.\n" << std::flush;
+    if (events) {
+        Json list = Json::array();
+        for (const Refusal& refusal : refused)
+            list.push_back({{"typed", refusal.given},
+                            {"target", refusal.target.empty() ? Json(nullptr) : Json(refusal.target)},
+                            {"reason", refusal.reason}});
+        Json event = Event("summary");
+        event["exitCode"] = kExitUsage;
+        event["targets"] = Json::array();
+        event["refused"] = std::move(list);
+        events->Emit(std::move(event));
+    }
+    return kExitUsage;
+}
+
+// Runs every target's wipe on a thread of its own and follows them from
+// this one: progress four times a second, each run's end as it comes, and
+// a cancel of them all on an interrupt.
+void RunSideBySide(const Runs& runs, BatchReport& report)
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::vector<std::unique_ptr<WipeNotifier>> notifiers;
+    std::vector<std::thread> threads;
+    for (const auto& run : runs) {
+        notifiers.push_back(report.NotifierFor(*run));
+        threads.emplace_back([&run, &notifier = *notifiers.back(), &mutex, &ended] {
+            run->Run(notifier);
+            const std::lock_guard lock(mutex);
+            ended.notify_all();
+        });
+    }
+    std::vector<bool> reported(runs.size(), false);
+    for (std::size_t left = runs.size(); left > 0;) {
+        {
+            std::unique_lock lock(mutex);
+            ended.wait_for(lock, kTick);
+        }
+        if (g_interrupted.load())
+            for (const auto& run : runs)
+                RequestCancel(run->progress());
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (reported[i] || !runs[i]->finished())
+                continue;
+            threads[i].join();
+            report.Finished(*runs[i]);
+            reported[i] = true;
+            --left;
+        }
+        report.Tick(runs);
+    }
 }
 
 int Wipe(const WipeOptions& options)
 {
-    if (options.target.empty()) {
-        std::cerr << "zeza-dera-cli: no target given; name a block device or a disk image file\n";
-        return kExitUsage;
-    }
+    const bool json = options.progress == "json";
+    // Under --progress json standard output carries the events alone.
+    std::ostream& human = json ? std::cerr : std::cout;
+    EventStream eventStream(std::cout);
+    EventStream* events = json ? &eventStream : nullptr;
+    const auto usage = [&](const std::string& why) {
+        std::cerr << "zeza-dera-cli: " << why << '\n';
+        return NothingWiped(human, events, {});
+    };
+
     const OverwriteMethod* method = FindMethod(options.method);
-    if (!method) {
-        std::cerr << "zeza-dera-cli: unknown method \"" << options.method
-                  << "\"; `zeza-dera-cli methods` lists the ids and names\n";
-        return kExitUsage;
-    }
+    if (!method)
+        return usage("unknown method \"" + Printable(options.method) +
+                     "\"; `zeza-dera-cli methods` lists the ids and names");
     const bool custom = method->algorithmId == kCustomMethodId;
-    if (custom && !IsValidUtf8(*options.custom)) {
-        std::cerr << "zeza-dera-cli: --custom is not valid UTF-8 text\n";
-        return kExitUsage;
-    }
-    if (custom != options.custom.has_value() || (custom && CountCharacters(*options.custom) != kCustomLength)) {
-        std::cerr << "zeza-dera-cli: --custom takes a string of exactly " << kCustomLength
-                  << " characters, and only with method " << kCustomMethodId << " (\"Custom Wiping\")\n";
-        return kExitUsage;
+    if (custom && options.custom && !IsValidUtf8(*options.custom))
+        return usage("--custom is not valid UTF-8 text");
+    if (custom != options.custom.has_value() || (custom && CountCharacters(*options.custom) != kCustomLength))
+        return usage("--custom takes a string of exactly " + std::to_string(kCustomLength) +
+                     " characters, and only with method " + std::to_string(kCustomMethodId) + " (\"Custom Wiping\")");
+    if (options.operatorName && !IsValidUtf8(*options.operatorName))
+        return usage("--operator is not valid UTF-8 text");
+
+    CheckedTargets checked = CheckTargets(options);
+    for (const Refusal& refusal : checked.refused)
+        std::cerr << "zeza-dera-cli: "
+                  << (refusal.reason.find(refusal.given) == std::string::npos && !refusal.given.empty()
+                          ? Printable(refusal.given) + ": "
+                          : std::string())
+                  << refusal.reason << '\n';
+    if (checked.accepted.empty() || (!checked.refused.empty() && !options.skipRefused)) {
+        if (!checked.accepted.empty())
+            std::cerr << "zeza-dera-cli: one refused target refuses them all; --skip-refused wipes the others\n";
+        return NothingWiped(human, events, checked.refused);
     }
 
-    WipeTarget checked = CheckWipeTarget(options.target, TargetPath(options.target), {options.forceUnknownSystem});
-    if (checked.refused()) {
-        std::cerr << "zeza-dera-cli: " << checked.refusal << '\n';
-        return kExitUsage;
-    }
-    const std::filesystem::path& target = checked.path;
-    DeviceRecord& device = *checked.device;
-    const std::optional<DriveEntry>& entry = checked.entry;
-    const std::filesystem::path logDirectory =
-        options.logDirectory ? std::filesystem::absolute(*options.logDirectory) : platform::LogDirectory();
-    ShowTarget(std::cout, checked, *method, logDirectory);
-    if (!options.yes && !ConfirmWipe(std::cin, std::cout, checked, IsTerminal(stdin))) {
-        std::cout << "Nothing was wiped.\n";
-        return kExitUsage;
-    }
+    RunSettings settings;
+    settings.method = method;
+    settings.custom = custom ? Utf8ToUtf16(*options.custom) : std::u16string();
+    settings.verify = options.verify == "full" ? VerifyMode::Full : VerifyMode::Samples;
+    settings.operatorName = options.operatorName;
+    settings.logDirectory =
+        options.logDirectory ? std::filesystem::absolute(Utf8ToPath(*options.logDirectory)) : platform::LogDirectory();
+    settings.host = platform::ReadHostInfo();
+    settings.verifyReport = json ? &std::cerr : &std::cout;
+    Runs runs;
+    for (WipeTarget& target : checked.accepted)
+        runs.push_back(std::make_unique<TargetRun>(std::move(target), settings));
 
-    WipeSelection selection;
-    SetFixedText(selection.driveName, PathToUtf16(target));
-    selection.selectedSectorCount = device.sectorCount;
-    selection.algorithmId = method->algorithmId;
-    SetFixedText(selection.algorithmName, Utf8ToUtf16(method->name));
-    selection.passCount = method->passCount;
-    if (custom)
-        selection.customString = Utf8ToUtf16(*options.custom);
-    RunLog log(logDirectory, LogDriveName(device, target, entry), Utf8ToUtf16(method->name));
-    // A wipe leaves a record or does not start.
-    if (!OpenRunLog(log)) {
-        std::cerr << "zeza-dera-cli: cannot create the run log in " << PathToUtf8(logDirectory) << ": " << log.error
-                  << '\n';
-        std::cout << "Nothing was wiped.\n";
-        return kExitUsage;
+    std::vector<const WipeTarget*> shown;
+    for (const auto& run : runs) {
+        if (!shown.empty())
+            human << '\n';
+        ShowTarget(human, run->target());
+        shown.push_back(&run->target());
     }
-    WipeProgress progress;
-    ConsoleNotifier notifier(selection, progress, std::cerr, IsTerminal(stderr));
-    WipeContext context{selection, device, progress, log, notifier};
+    ShowPlan(human, *method, settings.verify, settings.logDirectory);
+    if (!options.yes && !ConfirmWipe(std::cin, human, shown, IsTerminal(stdin)))
+        return NothingWiped(human, events, checked.refused);
+    // Every run leaves a record, or none starts.
+    for (const auto& run : runs)
+        if (!run->OpenLog())
+            return usage("cannot create the run log in " + Printable(PathToUtf8(settings.logDirectory)) + ": " +
+                         run->logError());
 
-    HandleSignalsFor(&progress);
-    std::cout << "Wiping " << PathToUtf8(target) << "; Ctrl-C stops after the writes under way." << std::endl;
-    const WipeOutcome outcome = WipeRun(context);
-    HandleSignalsFor(nullptr);
+    Console console(human, std::cerr, IsTerminal(stderr));
+    BatchReport report(console, events, runs.size());
+    report.Started(runs, settings);
+    HandleSignals(true);
+    std::string names;
+    for (const auto& run : runs)
+        names += (names.empty() ? "" : ", ") + Printable(run->name());
+    console.Message("Wiping " + names + "; Ctrl-C stops after the writes under way.");
+    RunSideBySide(runs, report);
+    HandleSignals(false);
 
-    if (outcome.failure)
-        std::cerr << "zeza-dera-cli: " << FailureText(*outcome.failure, target) << '\n';
-    if (!outcome.logComplete)
-        std::cerr << "zeza-dera-cli: the run log " << PathToUtf8(log.file()) << " is incomplete: " << log.error << '\n';
-    if (!outcome.completed)
-        return kExitTerminated;
-    if (outcome.verifyFailures() > 0) {
-        std::cerr << "zeza-dera-cli: " << outcome.verifyFailures()
-                  << " verification sample(s) read back differently from what was written, or could not be read\n";
-        return kExitVerifyFailed;
+    for (const auto& run : runs) {
+        run->Seal();
+        report.Recorded(*run);
     }
-    if (!outcome.logComplete) {
-        std::cerr << "zeza-dera-cli: the device was wiped, but the run log is incomplete\n";
-        return kExitLogIncomplete;
-    }
-    return kExitOk;
+    const int exitCode = BatchExitCode(runs);
+    report.Summary(runs, checked.refused, exitCode);
+    return exitCode;
 }
 
 } // namespace
@@ -236,14 +317,25 @@ int Wipe(const WipeOptions& options)
 void AddWipeCommand(CLI::App& app, int& exitCode)
 {
     auto options = std::make_shared<WipeOptions>();
-    auto* command = app.add_subcommand("wipe", "Overwrite a block device or disk image file with a method");
-    command->add_option("TARGET", options->target, "Block device or disk image file")->required();
+    auto* command = app.add_subcommand("wipe", "Overwrite block devices or disk image files with a method");
+    command->add_option("TARGET", options->targets, "Block devices or disk image files, wiped side by side")
+        ->required();
     command->add_option("--method", options->method, "Method id (1-16) or name, as `methods` lists them")->required();
     command->add_option("--custom", options->custom, "The 8 characters that method 16 repeats");
     command->add_flag("--yes", options->yes, "Do not ask for CONFIRM");
-    command->add_option("--log-dir", options->logDirectory, "Folder of the run log (default: the system's)");
+    command->add_option("--log-dir", options->logDirectory,
+                        "Folder of the run logs and records (default: the system's)");
     command->add_flag("--force-unknown-system", options->forceUnknownSystem,
                       "Wipe a drive even when the drive of the running system cannot be determined");
+    command->add_flag("--skip-refused", options->skipRefused,
+                      "Wipe the targets that pass the checks even when others are refused");
+    command->add_option("--verify", options->verify, "Read back samples (the default) or every sector")
+        ->check(CLI::IsMember({"samples", "full"}));
+    command->add_option("--operator", options->operatorName, "Who runs the wipe, for the erasure records");
+    command
+        ->add_option("--progress", options->progress,
+                     "Progress as text for a person (the default) or as JSON events on standard output")
+        ->check(CLI::IsMember({"text", "json"}));
     command->callback([options, &exitCode] { exitCode = Wipe(*options); });
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/device_access.h"
 #include "platform/mount_points.h"
+#include "platform/text.h"
 #include "printable.h"
 
 namespace zd::cli {
@@ -40,8 +41,7 @@ bool Answered(std::istream& in, const std::string& expected)
 
 } // namespace
 
-void ShowTarget(std::ostream& out, const WipeTarget& target, const OverwriteMethod& method,
-                const std::filesystem::path& logDirectory)
+void ShowTarget(std::ostream& out, const WipeTarget& target)
 {
     const DeviceRecord& record = *target.device;
     std::string mounts;
@@ -50,8 +50,8 @@ void ShowTarget(std::ostream& out, const WipeTarget& target, const OverwriteMeth
     if (!target.unknownSystem.empty())
         out << "Warning: the drive of the running system cannot be determined (" << Printable(target.unknownSystem)
             << "); make sure this is not it.\n";
-    out << "Device:       " << Printable(target.path.string());
-    if (target.given != target.path.string())
+    out << "Device:       " << Printable(PathToUtf8(target.path));
+    if (target.given != PathToUtf8(target.path))
         out << " (given as " << Printable(target.given) << ")";
     out << '\n'
         << "Kind:         "
@@ -63,31 +63,45 @@ void ShowTarget(std::ostream& out, const WipeTarget& target, const OverwriteMeth
         const bool volume = target.entry->entryKind == kEntryLogicalVolume;
         out << (volume ? "Volume:       " : "Model:        ")
             << Text(volume ? target.entry->displayName : target.entry->caption) << '\n';
-        // The serial number goes here, after the model, once discovery
-        // reports one.
+        if (const std::string& serial = target.entry->identity.serial; !serial.empty())
+            out << "Serial:       " << Printable(serial) << '\n';
     }
     out << "Size:         " << Size(record.sectorCount) << '\n'
-        << "Mount points: " << (mounts.empty() ? "none" : mounts) << '\n'
-        << "Method:       " << method.name << " (" << method.passCount
-        << (method.passCount == 1 ? " pass)" : " passes)") << '\n'
-        << "Log folder:   " << Printable(logDirectory.string()) << '\n';
+        << "Mount points: " << (mounts.empty() ? "none" : mounts) << '\n';
 }
 
-bool ConfirmWipe(std::istream& in, std::ostream& out, const WipeTarget& target, bool terminal)
+void ShowPlan(std::ostream& out, const OverwriteMethod& method, VerifyMode verify,
+              const std::filesystem::path& logDirectory)
 {
-    const std::string name = Printable(target.path.string());
-    out << "Everything on " << name << " will be destroyed. Type CONFIRM to go on: " << std::flush;
+    out << "Method:       " << method.name << " (" << method.passCount
+        << (method.passCount == 1 ? " pass)" : " passes)") << '\n'
+        << "Verification: " << (verify == VerifyMode::Full ? "every sector" : "samples") << '\n'
+        << "Log folder:   " << Printable(PathToUtf8(logDirectory)) << '\n';
+}
+
+bool ConfirmWipe(std::istream& in, std::ostream& out, const std::vector<const WipeTarget*>& targets, bool terminal)
+{
+    std::string names;
+    for (const WipeTarget* target : targets)
+        names += (names.empty() ? "" : ", ") + Printable(PathToUtf8(target->path));
+    out << "Everything on " << names << " will be destroyed. Type CONFIRM to go on: " << std::flush;
     if (!Answered(in, "CONFIRM"))
         return false;
-    const DeviceRecord& record = *target.device;
-    const bool largeDisk =
-        !target.imageFile && record.kind == PhysicalDisk && record.sectorCount > kLargeDiskBytes / kSectorBytes;
-    if (!terminal || !largeDisk)
+    if (!terminal)
         return true;
-    const std::string kernelName = target.path.filename().string();
-    out << name << " is a whole disk of " << Size(record.sectorCount) << ". Type its name, " << Printable(kernelName)
-        << ", to go on: " << std::flush;
-    return Answered(in, kernelName);
+    for (const WipeTarget* target : targets) {
+        const DeviceRecord& record = *target->device;
+        const bool largeDisk =
+            !target->imageFile && record.kind == PhysicalDisk && record.sectorCount > kLargeDiskBytes / kSectorBytes;
+        if (!largeDisk)
+            continue;
+        const std::string kernelName = PathToUtf8(target->path.filename());
+        out << Printable(PathToUtf8(target->path)) << " is a whole disk of " << Size(record.sectorCount)
+            << ". Type its name, " << Printable(kernelName) << ", to go on: " << std::flush;
+        if (!Answered(in, kernelName))
+            return false;
+    }
+    return true;
 }
 
 } // namespace zd::cli

@@ -44,7 +44,8 @@ SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer,
     }
     if (read && std::memcmp(readBuffer.data(), pattern.data(), kSectorBytes) == 0)
         return SampleResult::Matched;
-    std::cout << " verify is Fail" << std::endl;
+    // One insertion, so that runs side by side do not mix their lines.
+    *context.verifyReport << " verify is Fail\n" << std::flush;
     WriteVerifyFailLog(context.log, sector);
     return read ? SampleResult::Differed : SampleResult::Unreadable;
 }

@@ -3,6 +3,8 @@
 // tests from records of their own.
 #pragma once
 
+#include <iostream>
+
 #include "pass_patterns.h"
 #include "run_log.h"
 #include "wipe_notifier.h"
@@ -19,6 +21,9 @@ struct WipeContext {
     WipeNotifier& notifier;
     RandomSource random = SystemRandomSource(); // the run's random bytes and Gutmann order
     VerifyMode verifyMode = VerifyMode::Samples;
+    // Where " verify is Fail" is told: standard output, unless a front end
+    // uses it for something else (the command-line tool's JSON events).
+    std::ostream* verifyReport = &std::cout;
 };
 
 } // namespace zd

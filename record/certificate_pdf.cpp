@@ -67,13 +67,8 @@ public:
     {
         if (QCoreApplication::instance())
             return;
-        static char name[] = "zeza-dera";
-        static char platformOption[] = "-platform";
-        static char offscreen[] = "offscreen";
-        static char* argv[] = {name, platformOption, offscreen, nullptr};
-        static int argc = 3;
         g_previousHandler = qInstallMessageHandler(WithoutRuntimeDirectoryNotice);
-        own_ = std::make_unique<QGuiApplication>(argc, argv);
+        own_ = std::make_unique<QGuiApplication>(argc_, argv_);
     }
     ~GuiApplicationScope()
     {
@@ -100,6 +95,13 @@ private:
     }
 
     static inline QtMessageHandler g_previousHandler = nullptr;
+    static inline char name_[] = "zeza-dera";
+    static inline char platformOption_[] = "-platform";
+    static inline char offscreen_[] = "offscreen";
+    // The application takes the options it knows out of its arguments, so
+    // each one made gets a fresh list, alive as long as it is.
+    int argc_ = 3;
+    char* argv_[4] = {name_, platformOption_, offscreen_, nullptr};
     std::unique_ptr<QGuiApplication> own_;
 };
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/wipe_outcome.h"
 #include "platform/device_identity.h"
 #include "platform/host_info.h"
 
@@ -43,10 +44,8 @@ struct PassRecord {
     std::optional<uint64_t> bytesPerSecond; // nothing when no time passed
 };
 
-enum class VerifyMode {
-    Samples, // a few sample sectors
-    Full,    // every sector
-};
+// Samples or Full, as the run verified.
+using VerifyMode = zd::VerifyMode;
 
 struct VerificationRecord {
     VerifyMode mode = VerifyMode::Samples;

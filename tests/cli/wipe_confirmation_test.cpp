@@ -26,7 +26,7 @@ bool Confirms(const WipeTarget& target, bool terminal, const std::string& answer
 {
     std::istringstream in(answers);
     std::ostringstream out;
-    const bool confirmed = ConfirmWipe(in, out, target, terminal);
+    const bool confirmed = ConfirmWipe(in, out, {&target}, terminal);
     if (asked)
         *asked = out.str();
     return confirmed;
@@ -52,15 +52,15 @@ TEST(WipeConfirmation, DeviceTextIsShownEscapedWithTheNameGivenForIt)
     target.entry = DriveEntry{};
     target.entry->entryKind = kEntryPhysicalDisk;
     SetFixedText(target.entry->caption, u"Evil\x1b]0;owned\x07 Disk");
+    target.entry->identity.serial = "S\x1b[2J1";
     std::ostringstream out;
-    ShowTarget(out, target, kOverwriteMethods[0], "/var/log");
+    ShowTarget(out, target);
     EXPECT_EQ(out.str(), "Device:       /dev/zd-test-sdq (given as /dev/disk/by-id/ata-Big)\n"
                          "Kind:         physical disk\n"
                          "Model:        Evil\\u001b]0;owned\\u0007 Disk\n"
+                         "Serial:       S\\u001b[2J1\n"
                          "Size:         64.0 MiB (131072 sectors of 512 bytes)\n"
-                         "Mount points: none\n"
-                         "Method:       Zero Wipe (1 pass)\n"
-                         "Log folder:   /var/log\n");
+                         "Mount points: none\n");
     EXPECT_EQ(Printable("a\x7f"
                         "b\xc2\x9b"
                         "c\xc3\xa9"),

@@ -26,13 +26,19 @@ constexpr uint64_t kDeviceBytes = 64 * kBlock + 100 * 512;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The run log of the one wipe in the directory (its records lie beside it).
+std::filesystem::path RunLogIn(const std::filesystem::path& directory)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        if (entry.path().extension() == ".log")
+            return entry.path();
+    return {};
+}
+
 std::string LastLogLine(const std::filesystem::path& directory)
 {
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        const auto lines = test::LogLines(entry.path());
-        return lines.empty() ? std::string() : lines.back();
-    }
-    return {};
+    const auto lines = test::LogLines(RunLogIn(directory));
+    return lines.empty() ? std::string() : lines.back();
 }
 
 class FaultyDeviceCli : public ::testing::Test {
@@ -114,7 +120,7 @@ TEST_F(FaultyDeviceCli, AlteredAndUnreadableSamplesFailVerification)
     EXPECT_TRUE(Contains(result.out, "Operation completed.\n")) << result.out;
     EXPECT_TRUE(Contains(result.out, " verify is Fail\n verify is Fail\n")) << result.out;
     EXPECT_TRUE(Contains(result.err, "2 verification sample(s)")) << result.err;
-    const auto lines = test::LogLines(std::filesystem::directory_iterator(logs.path())->path());
+    const auto lines = test::LogLines(RunLogIn(logs.path()));
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], " verify is Fail at sector 512");
     EXPECT_EQ(lines.back(), " verify is Fail at sector 51200");

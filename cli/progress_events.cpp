@@ -1,0 +1,58 @@
+#include "progress_events.h"
+
+#include <chrono>
+#include <ostream>
+
+#include "engine/wipe_state.h"
+#include "platform/identity_check.h"
+#include "record/iso_time.h"
+
+namespace zd::cli {
+
+Json IdentityJson(const platform::DeviceIdentity& identity)
+{
+    Json backingFile = nullptr;
+    if (const auto& file = identity.backingFile)
+        backingFile = {
+            {"path", file->path}, {"device", file->device}, {"inode", file->inode}, {"offset", file->offset}};
+    const std::string deviceNumber = platform::DeviceNumberText(identity.deviceNumber);
+    return {{"devicePath", identity.devicePath},
+            {"deviceNumber", deviceNumber.empty() ? Json(nullptr) : Json(deviceNumber)},
+            {"model", identity.model},
+            {"serial", identity.serial},
+            {"wwn", identity.wwn},
+            {"firmware", identity.firmware},
+            {"transport", identity.transport},
+            {"rotational", identity.rotational ? Json(*identity.rotational) : Json(nullptr)},
+            {"logicalSectorSize", identity.logicalSectorSize},
+            {"physicalSectorSize", identity.physicalSectorSize},
+            {"sizeBytes", identity.sizeBytes},
+            {"backingFile", std::move(backingFile)}};
+}
+
+void EventStream::Emit(Json event)
+{
+    Json line = {{"event", event.at("event")}, {"time", record::IsoTime(std::chrono::system_clock::now())}};
+    for (auto& [key, value] : event.items())
+        if (key != "event")
+            line[key] = std::move(value);
+    // Text from devices may be any bytes; the stream stays valid JSON.
+    const std::string text = line.dump(-1, ' ', false, Json::error_handler_t::replace);
+    const std::lock_guard lock(mutex_);
+    // A reader that went away ends the stream, never the wipe.
+    out_ << text << '\n' << std::flush;
+    out_.clear();
+}
+
+Json Event(std::string_view name) { return {{"event", name}}; }
+
+std::string_view PhaseName(int32_t phase) { return phase == Verifying ? "verify" : "pass"; }
+
+std::string_view VerifyModeName(VerifyMode mode) { return mode == VerifyMode::Full ? "full" : "samples"; }
+
+std::string_view PassResultName(bool completed, bool failed)
+{
+    return completed ? "completed" : failed ? "failed" : "cancelled";
+}
+
+} // namespace zd::cli

@@ -1,0 +1,165 @@
+#include "target_run.h"
+
+#include <algorithm>
+
+#include "commands.h"
+#include "engine/device_access.h"
+#include "engine/wipe_run.h"
+#include "platform/system_volume.h"
+#include "platform/text.h"
+#include "record/pass_plan.h"
+#include "record/record_files.h"
+#include "record/record_keeping_notifier.h"
+#ifdef ZD_CERTIFICATE_PDF
+#include "record/certificate_pdf.h"
+#endif
+
+namespace zd::cli {
+
+namespace {
+
+// As the wizard names drives in logs: a disk by its model, a volume by its
+// short name; an image file by its file name.
+std::u16string LogDriveName(const WipeTarget& target)
+{
+    if (target.device->kind == LogicalVolume)
+        return platform::VolumeLogName(PathToUtf16(target.path));
+    if (target.entry && !FixedTextView(target.entry->caption).empty())
+        return std::u16string(FixedTextView(target.entry->caption));
+    return PathToUtf16(target.path.filename());
+}
+
+// What the user was shown of the drive: discovery's identity, or for a
+// disk image what the opened file tells of itself.
+std::optional<platform::DeviceIdentity> ShownIdentity(const WipeTarget& target)
+{
+    if (target.entry && !target.entry->identity.devicePath.empty())
+        return target.entry->identity;
+    return ReadOpenedIdentity(*target.device);
+}
+
+} // namespace
+
+std::string FailureText(const WipeFailure& failure, const std::string& target)
+{
+    const std::string pass = "pass " + std::to_string(failure.pass);
+    switch (failure.step) {
+    case WipeFailure::Step::Identity:
+        return target + " is not the device that was confirmed, and nothing was written: " + failure.error;
+    case WipeFailure::Step::Prepare:
+        return "the system would not give up " + target + ": " + failure.error;
+    case WipeFailure::Step::Write:
+        return pass + " failed to write at sector " + std::to_string(failure.sector) + ": " + failure.error;
+    case WipeFailure::Step::Flush:
+        return pass + " was written but could not be flushed to the device: " + failure.error;
+    }
+    return failure.error;
+}
+
+TargetRun::TargetRun(WipeTarget target, const RunSettings& settings)
+    : target_(std::move(target)), name_(PathToUtf8(target_.path)), settings_(settings),
+      log_(settings.logDirectory, LogDriveName(target_), Utf8ToUtf16(settings.method->name))
+{
+    const OverwriteMethod& method = *settings.method;
+    SetFixedText(selection_.driveName, PathToUtf16(target_.path));
+    selection_.selectedSectorCount = target_.device->sectorCount;
+    selection_.algorithmId = method.algorithmId;
+    SetFixedText(selection_.algorithmName, Utf8ToUtf16(method.name));
+    selection_.passCount = method.passCount;
+    selection_.customString = settings.custom;
+    // The record names every pass as written, the random bytes of this run
+    // included: the plan draws them and the run replays them.
+    if (auto plan = record::PlanPasses(method.algorithmId, settings.custom)) {
+        patterns_ = record::DescribePatterns(plan->passes);
+        replay_ = std::move(plan->replay);
+    }
+    target_.device->confirmedIdentity = ShownIdentity(target_);
+}
+
+bool TargetRun::OpenLog() { return OpenRunLog(log_); }
+
+void TargetRun::Run(WipeNotifier& frontEnd)
+{
+    const OverwriteMethod& method = *settings_.method;
+    recorder_.Begin(settings_.host, target_.device->confirmedIdentity.value_or(platform::DeviceIdentity{}),
+                    method.algorithmId, std::string(method.name), patterns_, settings_.operatorName);
+    record::RecordKeepingNotifier keeping(frontEnd, recorder_, selection_, progress_);
+    WipeContext context{selection_, *target_.device, progress_,        log_,
+                        keeping,    replay_,         settings_.verify, settings_.verifyReport};
+    WipeOutcome outcome = WipeRun(context);
+    if (const auto& verification = outcome.verification)
+        recorder_.Verified(
+            {verification->mode, verification->checked, verification->mismatches, verification->unreadable});
+    if (outcome.failure)
+        cause_ = FailureText(*outcome.failure, name_);
+    record_ = recorder_.Finished(keeping.runEnd(outcome.completed), cause_);
+    if (!log_.logPath.empty())
+        logFile_ = log_.file();
+    outcome_ = std::move(outcome);
+    finished_.store(true);
+}
+
+RunStatus TargetRun::Status() const
+{
+    const int32_t passesDone = selection_.passesDone.load();
+    const uint64_t done = progress_.sectorsDone.load();
+    const uint64_t total = progress_.sectorTotal.load();
+    // Between a pass's end and the next one's start the count of the pass
+    // just done still stands.
+    const bool betweenPasses = passesDone > 0 && total != 0 && done == total;
+    const int32_t pass = betweenPasses ? passesDone : std::min(passesDone + 1, selection_.passCount);
+    return {progress_.phase.load(), total == 0 ? 0 : pass, selection_.passCount, done * kSectorBytes,
+            total * kSectorBytes};
+}
+
+void TargetRun::Seal()
+{
+    if (!recorder_.reachedDevice() || !logFile_)
+        return;
+    const auto sealed = record::SealRecord(record_, *logFile_);
+    if (!sealed)
+        return;
+    recordFile_ = sealed->json;
+#ifdef ZD_CERTIFICATE_PDF
+    if (record::WriteCertificatePdf(record_, *sealed))
+        certificateFile_ = sealed->certificate;
+#endif
+}
+
+bool TargetRun::refusedBeforeWriting() const
+{
+    return outcome_->failure && outcome_->failure->step == WipeFailure::Step::Identity;
+}
+
+int TargetRun::exitCode() const
+{
+    if (refusedBeforeWriting())
+        return kExitUsage;
+    if (!outcome_->completed)
+        return kExitTerminated;
+    if (outcome_->verifyFailures() > 0)
+        return kExitVerifyFailed;
+    if (!outcome_->logComplete)
+        return kExitLogIncomplete;
+    return kExitOk;
+}
+
+int BatchExitCode(const std::vector<std::unique_ptr<TargetRun>>& runs)
+{
+    if (std::all_of(runs.begin(), runs.end(), [](const auto& run) { return run->refusedBeforeWriting(); }))
+        return kExitUsage;
+    // From best to worst; a target refused among others that were written
+    // was not wiped, as a terminated one.
+    constexpr int kOrder[] = {kExitOk, kExitVerifyFailed, kExitLogIncomplete, kExitTerminated};
+    const auto rank = [&](int code) {
+        const int of = code == kExitUsage ? kExitTerminated : code;
+        return std::find(std::begin(kOrder), std::end(kOrder), of) - std::begin(kOrder);
+    };
+    int worst = kExitOk;
+    for (const auto& run : runs)
+        if (rank(run->exitCode()) > rank(worst))
+            worst = run->exitCode() == kExitUsage ? kExitTerminated : run->exitCode();
+    return worst;
+}
+
+} // namespace zd::cli
