@@ -40,22 +40,6 @@ std::optional<platform::DeviceIdentity> ShownIdentity(const WipeTarget& target)
 
 } // namespace
 
-std::string FailureText(const WipeFailure& failure, const std::string& target)
-{
-    const std::string pass = "pass " + std::to_string(failure.pass);
-    switch (failure.step) {
-    case WipeFailure::Step::Identity:
-        return target + " is not the device that was confirmed, and nothing was written: " + failure.error;
-    case WipeFailure::Step::Prepare:
-        return "the system would not give up " + target + ": " + failure.error;
-    case WipeFailure::Step::Write:
-        return pass + " failed to write at sector " + std::to_string(failure.sector) + ": " + failure.error;
-    case WipeFailure::Step::Flush:
-        return pass + " was written but could not be flushed to the device: " + failure.error;
-    }
-    return failure.error;
-}
-
 TargetRun::TargetRun(WipeTarget target, const RunSettings& settings)
     : target_(std::move(target)), name_(PathToUtf8(target_.path)), settings_(settings),
       log_(settings.logDirectory, LogDriveName(target_), Utf8ToUtf16(settings.method->name))
@@ -91,7 +75,7 @@ void TargetRun::Run(WipeNotifier& frontEnd)
         recorder_.Verified(
             {verification->mode, verification->checked, verification->mismatches, verification->unreadable});
     if (outcome.failure)
-        cause_ = FailureText(*outcome.failure, name_);
+        cause_ = DescribeFailure(*outcome.failure, name_);
     record_ = recorder_.Finished(keeping.runEnd(outcome.completed), cause_);
     if (!log_.logPath.empty())
         logFile_ = log_.file();

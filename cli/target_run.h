@@ -104,7 +104,4 @@ private:
 // that wrote, counts as 1: its target was not wiped).
 int BatchExitCode(const std::vector<std::unique_ptr<TargetRun>>& runs);
 
-// What failed, at which sector, in the system's words.
-std::string FailureText(const WipeFailure& failure, const std::string& target);
-
 } // namespace zd::cli

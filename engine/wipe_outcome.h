@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zd {
 
@@ -37,6 +38,10 @@ struct VerifyResult {
 
     uint64_t failures() const { return mismatches + unreadable; }
 };
+
+// What failed, where and why, for a person: "pass 2 failed to write at
+// sector 20480: Input/output error". `device` names the device.
+std::string DescribeFailure(const WipeFailure& failure, std::string_view device);
 
 struct WipeOutcome {
     bool completed = false;                   // every pass of the method ran to its end

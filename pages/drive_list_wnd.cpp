@@ -340,6 +340,9 @@ void CDriveListWnd::OnNext()
     auto record = std::make_unique<DeviceRecord>();
     if (!OpenDevice(*record, std::filesystem::path(Utf16ToUtf8(*openName))))
         return;
+    // What the list showed is what the run checks for before its first write.
+    if (const platform::DeviceIdentity& shown = g_driveList.at(entry).identity; !shown.devicePath.empty())
+        record->confirmedIdentity = shown;
     WarnOfUnknownSystem();
     // The run goes on without a log, but the user learns it before confirming.
     const RunLog log(options_.logDirectory.empty() ? platform::LogDirectory() : options_.logDirectory,

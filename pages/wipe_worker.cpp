@@ -1,8 +1,15 @@
 #include "wipe_worker.h"
 
+#include <QCoreApplication>
 #include <QThread>
+#include <optional>
 
 #include "engine/wipe_run.h"
+#include "platform/host_info.h"
+#include "record/certificate_pdf.h"
+#include "record/pass_plan.h"
+#include "record/record_files.h"
+#include "record/record_keeping_notifier.h"
 
 namespace zd::ui {
 
@@ -12,13 +19,45 @@ namespace {
 struct WorkerRun {
     WorkerRun(QWidget& page, GuiWipeNotifier::LogViewer showLog, WipeSelection& selection, DeviceRecord& device,
               WipeProgress& progress)
-        : notifier(page, std::move(showLog)), context{selection, device, progress, g_runLog, notifier}
+        : notifier(page, std::move(showLog)), plan(record::PlanPasses(selection.algorithmId, selection.customString)),
+          identity(device.confirmedIdentity.value_or(platform::DeviceIdentity{})),
+          keeping(notifier, recorder, selection, progress),
+          context{selection, device, progress, g_runLog, keeping, plan ? plan->replay : SystemRandomSource()},
+          methodName(Utf16ToUtf8(FixedTextView(selection.algorithmName)))
     {
     }
 
     GuiWipeNotifier notifier;
+    // The record names every pass as written: the plan draws this run's
+    // random bytes and the run replays them.
+    std::optional<record::PassPlan> plan;
+    platform::DeviceIdentity identity;
+    record::RunRecorder recorder;
+    record::RecordKeepingNotifier keeping;
     WipeContext context;
+    std::string methodName;
 };
+
+// The run's erasure record beside its log: the JSON from this thread, the
+// certificate from the GUI thread, which owns what Qt draws with. Nothing
+// of the run's pages is touched: they are gone by now.
+void KeepRecord(WorkerRun& run, const WipeOutcome& outcome)
+{
+    if (const auto& verification = outcome.verification)
+        run.recorder.Verified(
+            {verification->mode, verification->checked, verification->mismatches, verification->unreadable});
+    const std::string cause =
+        outcome.failure ? DescribeFailure(*outcome.failure, run.context.device.devicePath.string()) : std::string();
+    record::ErasureRecord erasure = run.recorder.Finished(run.keeping.runEnd(outcome.completed), cause);
+    if (!run.recorder.reachedDevice() || run.keeping.logFile().empty())
+        return;
+    const auto sealed = record::SealRecord(erasure, run.keeping.logFile());
+    if (!sealed)
+        return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [erasure, sealed = *sealed] { record::WriteCertificatePdf(erasure, sealed); },
+        Qt::QueuedConnection);
+}
 
 } // namespace
 
@@ -31,7 +70,12 @@ QThread* StartWipeWorker(QWidget& page, GuiWipeNotifier::LogViewer showLog)
         return nullptr;
     auto run = std::make_shared<WorkerRun>(page, std::move(showLog), *selection, *job->device, *progress);
     // The run is freed with the thread object, on the GUI thread.
-    QThread* thread = QThread::create([run] { WipeRun(run->context); });
+    QThread* thread = QThread::create([run, id = selection->algorithmId] {
+        run->recorder.Begin(platform::ReadHostInfo(), run->identity, id, run->methodName,
+                            run->plan ? record::DescribePatterns(run->plan->passes) : std::vector<std::string>{});
+        const WipeOutcome outcome = WipeRun(run->context);
+        KeepRecord(*run, outcome);
+    });
     thread->setObjectName(QStringLiteral("wipe worker"));
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();

@@ -33,7 +33,11 @@ void RecordKeepingNotifier::ShowOutcome(std::string_view message)
     frontEnd_.ShowOutcome(message);
 }
 
-void RecordKeepingNotifier::ShowLog(const std::filesystem::path& log) { frontEnd_.ShowLog(log); }
+void RecordKeepingNotifier::ShowLog(const std::filesystem::path& log)
+{
+    logFile_ = log;
+    frontEnd_.ShowLog(log);
+}
 
 void RecordKeepingNotifier::ShowHomePage() { frontEnd_.ShowHomePage(); }
 

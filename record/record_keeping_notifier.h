@@ -31,12 +31,16 @@ public:
     // stopped on a request by the time it showed the outcome.
     RunEnd runEnd(bool completed) const;
 
+    // The run log the engine handed over for the viewer, once it has.
+    const std::filesystem::path& logFile() const { return logFile_; }
+
 private:
     WipeNotifier& frontEnd_;
     RunRecorder& recorder_;
     const WipeSelection& selection_;
     const zd::WipeProgress& progress_;
     bool stoppedOnRequest_ = false;
+    std::filesystem::path logFile_;
 };
 
 } // namespace zd::record

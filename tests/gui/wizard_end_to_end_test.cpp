@@ -213,6 +213,13 @@ private slots:
               "3/3 Pass Completed.\r\n16384 Sector(s) wiped."})
             QVERIFY2(text.find(done) != std::string::npos, done);
         QCOMPARE(Count(text, "\n"), Count(text, "\r\n"));
+
+        // The erasure record beside the log, and its certificate once the
+        // GUI thread has drawn it.
+        const std::string record = ReadBytes(wizard.LogPath("Drive__" + caption + ".json").string());
+        QVERIFY(record.find("\"outcome\": \"Erased\"") != std::string::npos);
+        QVERIFY(record.find("\"path\": \"" + loop.path() + "\"") != std::string::npos);
+        QTRY_VERIFY(std::filesystem::exists(wizard.LogPath("Drive__" + caption + ".pdf")));
     }
 
     void aMountedLabelledPartitionIsUnmountedAndWipedAsALogicalDrive()
