@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 image="$work/wine-disk.img"
 head -c $((4 * 1024 * 1024 + 64 * 512)) /dev/urandom >"$image"
 log="$prefix/drive_c/users/Drive__wine-disk.img.log"
-rm -f "$log"
+rm -f "$log" "${log%.log}.json"
 
 windows_image="Z:$(tr / '\\' <<<"$image")"
 "$wine" "$exe" wipe "$windows_image" --method "Zero Wipe" --yes
@@ -43,6 +43,17 @@ for line in "Log File of Zeza Dera" "Drive Name: wine-disk.img" "Algorithm used:
     status=1
   fi
 done
+# The erasure record lies beside the log; the Windows tool, built without
+# Qt, makes no certificate.
+record="${log%.log}.json"
+if ! grep -q '"outcome": "Erased"' "$record" 2>/dev/null; then
+  echo "no erasure record saying Erased at $record"
+  status=1
+fi
+if [ -e "${log%.log}.pdf" ]; then
+  echo "a certificate where the Windows tool makes none"
+  status=1
+fi
 # A relative path to an existing image is that image; a mistyped one is
 # refused as neither a device name nor an existing file.
 mkdir "$work/img"
