@@ -340,7 +340,6 @@ void BatchReport::Recorded(TargetRun& run)
 
 void BatchReport::Summary(const Runs& runs, const std::vector<Refusal>& refused, int exitCode)
 {
-    console_.EndProgress();
     if (several_ || !refused.empty()) {
         std::size_t width = 6;
         for (const auto& run : runs)

@@ -44,6 +44,8 @@ public:
     // Main thread, once a run's thread has ended: the end of a pass it left
     // unfinished, its verification and its outcome.
     void Finished(TargetRun& run);
+    // Main thread, once every run has ended.
+    void AllFinished() { console_.EndProgress(); }
     // Main thread, once its records are written: where they are.
     void Recorded(TargetRun& run);
     // The last word: every target's outcome and log, and those refused.

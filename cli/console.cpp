@@ -39,6 +39,7 @@ void Console::Progress(const std::vector<std::string>& lines)
 void Console::EndProgress()
 {
     const std::lock_guard lock(mutex_);
+    EraseBlock();
     block_.clear();
 }
 

@@ -27,7 +27,8 @@ public:
     // Replaces the progress block (on a terminal) or writes the lines (not).
     void Progress(const std::vector<std::string>& lines);
 
-    // Leaves the progress block where it is, as ordinary lines.
+    // Takes the progress block away once the runs are over: what follows
+    // says how each ended.
     void EndProgress();
 
 private:

@@ -301,6 +301,7 @@ int Wipe(const WipeOptions& options)
         names += (names.empty() ? "" : ", ") + Printable(run->name());
     console.Message("Wiping " + names + "; Ctrl-C stops after the writes under way.");
     RunSideBySide(runs, report);
+    report.AllFinished();
     HandleSignals(false);
 
     for (const auto& run : runs) {
