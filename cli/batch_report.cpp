@@ -362,8 +362,12 @@ void BatchReport::Summary(const Runs& runs, const std::vector<Refusal>& refused,
                   << "  none (" << Printable(refusal.reason) << ")";
         console_.Message(table.str());
     }
-    if (!events_)
-        return;
+    if (events_)
+        events_->Emit(SummaryEvent(runs, refused, exitCode));
+}
+
+Json SummaryEvent(const Runs& runs, const std::vector<Refusal>& refused, int exitCode)
+{
     Json targets = Json::array();
     for (const auto& run : runs)
         targets.push_back({{"target", run->name()},
@@ -381,7 +385,7 @@ void BatchReport::Summary(const Runs& runs, const std::vector<Refusal>& refused,
     event["exitCode"] = exitCode;
     event["targets"] = std::move(targets);
     event["refused"] = std::move(refusals);
-    events_->Emit(std::move(event));
+    return event;
 }
 
 } // namespace zd::cli

@@ -79,4 +79,8 @@ private:
     std::map<const TargetRun*, int32_t> openPass_; // 1-based pass started and not yet ended
 };
 
+// The last event: every run's outcome, exit code and files, and the targets
+// refused (all of them when nothing was written).
+Json SummaryEvent(const Runs& runs, const std::vector<Refusal>& refused, int exitCode);
+
 } // namespace zd::cli

@@ -172,18 +172,8 @@ CheckedTargets CheckTargets(const WipeOptions& options)
 int NothingWiped(std::ostream& human, EventStream* events, const std::vector<Refusal>& refused)
 {
     human << "Nothing was wiped.\n" << std::flush;
-    if (events) {
-        Json list = Json::array();
-        for (const Refusal& refusal : refused)
-            list.push_back({{"typed", refusal.given},
-                            {"target", refusal.target.empty() ? Json(nullptr) : Json(refusal.target)},
-                            {"reason", refusal.reason}});
-        Json event = Event("summary");
-        event["exitCode"] = kExitUsage;
-        event["targets"] = Json::array();
-        event["refused"] = std::move(list);
-        events->Emit(std::move(event));
-    }
+    if (events)
+        events->Emit(SummaryEvent({}, refused, kExitUsage));
     return kExitUsage;
 }
 
