@@ -30,6 +30,12 @@ std::vector<Sample> VerificationSamples(const PassLayout& layout, uint64_t unitS
     return samples;
 }
 
+void ReportFailedSector(WipeContext& context, uint64_t sector)
+{
+    std::cout << " verify is Fail" << std::endl;
+    WriteVerifyFailLog(context.log, sector);
+}
+
 SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer, std::span<const std::byte> pattern,
                           uint64_t sector)
 {
@@ -44,8 +50,7 @@ SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer,
     }
     if (read && std::memcmp(readBuffer.data(), pattern.data(), kSectorBytes) == 0)
         return SampleResult::Matched;
-    std::cout << " verify is Fail" << std::endl;
-    WriteVerifyFailLog(context.log, sector);
+    ReportFailedSector(context, sector);
     return read ? SampleResult::Differed : SampleResult::Unreadable;
 }
 
