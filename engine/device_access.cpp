@@ -81,6 +81,11 @@ std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsig
     return record.handle ? record.handle->OpenWriteQueue(depth) : nullptr;
 }
 
+std::unique_ptr<platform::ReadQueue> OpenReadQueue(DeviceRecord& record, unsigned depth)
+{
+    return record.handle->OpenReadQueue(depth);
+}
+
 void CloseDevice(std::unique_ptr<DeviceRecord>& record) { record.reset(); }
 
 } // namespace zd

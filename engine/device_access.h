@@ -55,6 +55,10 @@ std::optional<platform::DeviceIdentity> ReadOpenedIdentity(const DeviceRecord& r
 // null when the record has no open device.
 std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsigned depth);
 
+// A queue that keeps up to `depth` reads on the record's device in flight.
+// The record's device must be open.
+std::unique_ptr<platform::ReadQueue> OpenReadQueue(DeviceRecord& record, unsigned depth);
+
 // Closes the handle and frees the record.
 void CloseDevice(std::unique_ptr<DeviceRecord>& record);
 

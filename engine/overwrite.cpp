@@ -1,6 +1,7 @@
 #include "overwrite.h"
 
 #include "device_access.h"
+#include "full_verification.h"
 #include "platform/aligned_buffer.h"
 #include "platform/identity_check.h"
 #include "run_control.h"
@@ -142,7 +143,9 @@ WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context)
         }
     }
     outcome.completed = true;
-    outcome.verification = VerifyLastPass(context, block.span(), tail.span(), layout);
+    outcome.verification = context.verifyMode == VerifyMode::Full
+                               ? VerifyEverySector(context, block.span(), tail.span(), layout)
+                               : VerifyLastPass(context, block.span(), tail.span(), layout);
     return outcome;
 }
 

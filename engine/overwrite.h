@@ -1,5 +1,6 @@
 // The overwrite passes: RunWipe prepares the device and writes every pass of
-// a method over it, block by block, then verifies samples of the last pass.
+// a method over it, block by block, then verifies the last pass: samples of
+// it, or every sector (the context's verify mode).
 #pragma once
 
 #include <cstddef>

@@ -183,6 +183,18 @@ void WriteVerifyFailLog(RunLog& log, uint64_t sector)
     Write(log, line);
 }
 
+void WriteVerifyTotalLog(RunLog& log, const VerifyResult& result)
+{
+    std::string line = " verify is Fail at ";
+    line += std::to_string(result.failures());
+    line += " sector(s) in all: ";
+    line += std::to_string(result.mismatches);
+    line += " differed, ";
+    line += std::to_string(result.unreadable);
+    line += " could not be read.\n";
+    Write(log, line);
+}
+
 void WriteFailureLog(RunLog& log, const WipeFailure& failure)
 {
     std::string line;

@@ -1,6 +1,7 @@
 // The plain-text run log: a header per run, a block at the start and end of
-// every pass, a line per verification sample that failed, and a line for a
-// failure that ended the run. Lines end in CR LF. A run holds its file, and
+// every pass, a line per sector that verification found failing (and their
+// total when every sector was read back), and a line for a failure that
+// ended the run. Lines end in CR LF. A run holds its file, and
 // other runs keep off it, until the run is over; every line is written to
 // the file as soon as it is made.
 #pragma once
@@ -88,6 +89,10 @@ void WritePassLog(RunLog& log, LogEvent event, const WipeSelection& selection, c
 
 // Appends " verify is Fail at sector " and the sector.
 void WriteVerifyFailLog(RunLog& log, uint64_t sector);
+
+// Appends the total of sectors that verification found failing:
+// " verify is Fail at N sector(s) in all: M differed, U could not be read.".
+void WriteVerifyTotalLog(RunLog& log, const VerifyResult& result);
 
 // Appends the one line that says why the run ended on a failure:
 // " Pass Failed at sector N: <error>.", " Pass Failed on flush: <error>." or

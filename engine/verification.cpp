@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iostream>
 
 #include "device_access.h"
 #include "platform/aligned_buffer.h"
@@ -30,6 +29,13 @@ std::vector<Sample> VerificationSamples(const PassLayout& layout, uint64_t unitS
     return samples;
 }
 
+void ReportFailedSector(WipeContext& context, uint64_t sector)
+{
+    // One insertion, so that runs side by side do not mix their lines.
+    *context.verifyReport << " verify is Fail\n" << std::flush;
+    WriteVerifyFailLog(context.log, sector);
+}
+
 SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer, std::span<const std::byte> pattern,
                           uint64_t sector)
 {
@@ -44,9 +50,7 @@ SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer,
     }
     if (read && std::memcmp(readBuffer.data(), pattern.data(), kSectorBytes) == 0)
         return SampleResult::Matched;
-    // One insertion, so that runs side by side do not mix their lines.
-    *context.verifyReport << " verify is Fail\n" << std::flush;
-    WriteVerifyFailLog(context.log, sector);
+    ReportFailedSector(context, sector);
     return read ? SampleResult::Differed : SampleResult::Unreadable;
 }
 

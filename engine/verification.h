@@ -34,6 +34,10 @@ std::vector<Sample> VerificationSamples(const PassLayout& layout, uint64_t unitS
 SampleResult VerifySample(WipeContext& context, std::span<std::byte> readBuffer, std::span<const std::byte> pattern,
                           uint64_t sector);
 
+// Tells of a sector that verification found failing: " verify is Fail" on
+// standard output and the sector's line in the log.
+void ReportFailedSector(WipeContext& context, uint64_t sector);
+
 // Takes the samples against the buffers as the last pass left them; a
 // cancel request skips the samples that remain.
 VerifyResult VerifyLastPass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,

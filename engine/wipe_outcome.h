@@ -31,7 +31,7 @@ enum class VerifyMode {
 // What reading back the last pass found.
 struct VerifyResult {
     VerifyMode mode = VerifyMode::Samples;
-    uint64_t checked = 0;    // samples taken, or sectors (of 512 bytes) compared
+    uint64_t checked = 0;    // samples taken, or sectors (of 512 bytes) read back; the unreadable among them
     uint64_t mismatches = 0; // read back differently
     uint64_t unreadable = 0; // could not be read: nothing shows what they hold
     bool stopped = false;    // a cancel ended it before everything was checked

@@ -30,33 +30,28 @@ struct DeviceTarget {
     bool imageFile = false;     // a regular file standing in for a disk
 };
 
-// Writes that may be in flight together. Their results are taken one at a
-// time in the order the writes were submitted.
-class WriteQueue {
+// Transfers that may be in flight together. Their results are taken one at
+// a time in the order the transfers were submitted.
+class TransferQueue {
 public:
-    // Waits for the writes still in flight; results not taken are dropped.
-    virtual ~WriteQueue() = default;
+    // Waits for the transfers still in flight; results not taken are dropped.
+    virtual ~TransferQueue() = default;
 
-    // Queues a write of the whole buffer at offset. The buffer must stay
-    // alive and unchanged until the write's result has been taken or the
-    // queue destroyed. A write that cannot be started fails at its Complete.
-    virtual void Submit(std::span<const std::byte> buffer, uint64_t offset) = 0;
-
-    // Waits for the oldest submitted write whose result has not been taken:
-    // true when it wrote its whole buffer.
+    // Waits for the oldest submitted transfer whose result has not been
+    // taken: true when it moved its whole buffer.
     virtual bool Complete() = 0;
 
-    // Takes back the newest submitted writes that have not been started, so
-    // that they never are, and returns how many. The results of the writes
-    // submitted before them are still to be taken.
+    // Takes back the newest submitted transfers that have not been started,
+    // so that they never are, and returns how many. The results of the
+    // transfers submitted before them are still to be taken.
     virtual std::size_t Withdraw() = 0;
 
-    // Why the last write that failed did, in the system's words; empty
+    // Why the last transfer that failed did, in the system's words; empty
     // while none has.
     const std::string& LastError() const { return lastError_; }
 
 protected:
-    // Records why a write failed; returns false for `return Fail(...)`.
+    // Records why a transfer failed; returns false for `return Fail(...)`.
     bool Fail(std::string why)
     {
         lastError_ = std::move(why);
@@ -65,6 +60,23 @@ protected:
 
 private:
     std::string lastError_;
+};
+
+class WriteQueue : public TransferQueue {
+public:
+    // Queues a write of the whole buffer at offset. The buffer must stay
+    // alive and unchanged until the write's result has been taken or the
+    // queue destroyed. A write that cannot be started fails at its Complete.
+    virtual void Submit(std::span<const std::byte> buffer, uint64_t offset) = 0;
+};
+
+class ReadQueue : public TransferQueue {
+public:
+    // Queues a read that fills the whole buffer from offset. The buffer must
+    // stay alive, and is not to be looked at, until the read's result has
+    // been taken or the queue destroyed. A read that cannot be started
+    // fails at its Complete.
+    virtual void Submit(std::span<std::byte> buffer, uint64_t offset) = 0;
 };
 
 // An opened raw device. Every operation is positioned by byte offset; none
@@ -98,6 +110,10 @@ public:
     // each write with Write when its result is taken, so nothing is written
     // ahead of the caller.
     virtual std::unique_ptr<WriteQueue> OpenWriteQueue(unsigned depth);
+
+    // A queue that keeps up to `depth` reads in flight. This one issues each
+    // read with Read when its result is taken.
+    virtual std::unique_ptr<ReadQueue> OpenReadQueue(unsigned depth);
 
     // What identifies the opened device now (not whatever its path names
     // by now); nothing when the device cannot tell.

@@ -23,7 +23,7 @@
 #include "sysfs_identity.h"
 #include "system_devices.h"
 #include "unique_fd.h"
-#include "uring_write_queue.h"
+#include "uring_queues.h"
 
 namespace zd::platform::linux_os {
 
@@ -209,10 +209,28 @@ public:
     std::unique_ptr<WriteQueue> OpenWriteQueue(unsigned depth) override
     {
         if (direct_.valid()) {
-            if (auto queue = OpenUringWriteQueue(direct_.get(), depth, *this))
+            auto write = [this](std::span<const std::byte> buffer, uint64_t offset, std::string& why) {
+                return Write(buffer, offset) || (why = LastError(), false);
+            };
+            if (auto queue = OpenUringWriteQueue(direct_.get(), depth, write))
                 return queue;
         }
         return BlockDevice::OpenWriteQueue(depth);
+    }
+
+    // Reads unbuffered, so what is read back comes from the device. A read
+    // the device refuses unbuffered (an image file's bytes after its last
+    // whole block) goes through the cache instead, as its write did.
+    std::unique_ptr<ReadQueue> OpenReadQueue(unsigned depth) override
+    {
+        if (direct_.valid()) {
+            auto readThroughCache = [this](std::span<std::byte> buffer, uint64_t offset, std::string& why) {
+                return ReadFrom(readWrite_.get(), buffer, offset) || (why = LastError(), false);
+            };
+            if (auto queue = OpenUringReadQueue(direct_.get(), depth, readThroughCache))
+                return queue;
+        }
+        return BlockDevice::OpenReadQueue(depth);
     }
 
 private:

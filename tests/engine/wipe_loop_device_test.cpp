@@ -47,6 +47,7 @@ protected:
     {
         Select(id, std::move(custom));
         auto context = Context();
+        context.verifyMode = verifyMode;
         testing::internal::CaptureStdout();
         const WipeOutcome outcome = WipeRun(context);
         output = testing::internal::GetCapturedStdout();
@@ -54,6 +55,7 @@ protected:
     }
 
     std::unique_ptr<test::LoopDevice> loop;
+    VerifyMode verifyMode = VerifyMode::Samples;
     std::string output;
 };
 
@@ -113,12 +115,50 @@ TEST_F(LoopWipe, APseudoRandomLastPassRepeatsOneBlockAndStaysBelowTwoHundred)
 TEST_F(LoopWipe, FourKilobyteSectorsVerifyWithoutAFalseFailure)
 {
     ZD_REQUIRE_LOOP_DEVICES();
-    ASSERT_TRUE(Attach(4096));
-    ASSERT_EQ(device.sectorSize, 4096u);
-    const WipeOutcome outcome = Run(3);
-    EXPECT_TRUE(outcome.completed);
-    EXPECT_EQ(outcome.verifyFailures(), 0u);
+    for (const VerifyMode mode : {VerifyMode::Samples, VerifyMode::Full}) {
+        ASSERT_TRUE(Attach(4096));
+        ASSERT_EQ(device.sectorSize, 4096u);
+        verifyMode = mode;
+        const WipeOutcome outcome = Run(3);
+        device = {};
+        EXPECT_TRUE(outcome.completed);
+        ASSERT_TRUE(outcome.verification);
+        EXPECT_EQ(outcome.verification->checked, mode == VerifyMode::Full ? kSectors : 3u);
+        EXPECT_EQ(outcome.verifyFailures(), 0u);
+        EXPECT_EQ(output, "");
+    }
+}
+
+// An image file's bytes after its last whole sector, which its device
+// refuses unbuffered, are read back as they were written (through the
+// cache) and compared as one more sector.
+TEST_F(LoopWipe, FullVerificationComparesTheBytesAfterAnImageFilesLastSector)
+{
+    const std::filesystem::path image = logDirectory.path() / "disk.img";
+    constexpr uint64_t kImageSectors = 3 * 512 + 10;
+    std::ofstream(image, std::ios::binary) << std::string(kImageSectors * 512 + 37, 'Z');
+    ASSERT_TRUE(OpenDevice(device, image));
+    ASSERT_EQ(device.trailingBytes, 37u);
+    verifyMode = VerifyMode::Full;
+    EXPECT_EQ(Run(2).verification->checked, kImageSectors + 1);
     EXPECT_EQ(output, "");
+
+    bool altered = false;
+    notifier.onProgress = [&] {
+        if (altered || progress.phase.load() != Verifying)
+            return;
+        altered = true;
+        std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekg(-1, std::ios::end);
+        const char last = static_cast<char>(file.get());
+        file.seekp(-1, std::ios::end);
+        file.put(static_cast<char>(last ^ 0xFF));
+    };
+    const WipeOutcome outcome = Run(2);
+    EXPECT_EQ(outcome.verification->mismatches, 1u);
+    EXPECT_EQ(outcome.verification->unreadable, 0u);
+    const auto lines = LogLines();
+    EXPECT_EQ(lines[lines.size() - 2], " verify is Fail at sector " + std::to_string(kImageSectors));
 }
 
 // Whole blocks of the backing file that no longer hold the original bytes.

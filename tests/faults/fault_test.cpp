@@ -1,8 +1,8 @@
 // The records of a run under faults of the device: write and flush errors,
-// a full store, altered and unreadable samples and a vanished device, on loop
-// devices over the fault-injecting store. End to end through zeza-dera-cli
-// where the fault can be armed up front, through the engine where it is
-// armed from a notification.
+// a full store, altered and unreadable samples and sectors, and a vanished
+// device, on loop devices over the fault-injecting store. End to end through
+// zeza-dera-cli where the fault can be armed up front, through the engine
+// where it is armed from a notification.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -150,6 +150,55 @@ TEST_F(FaultyDeviceRun, AVanishedDeviceEndsTheRunAtTheFirstWriteItRefuses)
     EXPECT_EQ(LogLines().back(),
               " Pass Failed at sector " + std::to_string(outcome.failure->sector) + ": No such device.");
     EXPECT_EQ(notifier.events.back(), "home");
+}
+
+// Full verification reads every sector back: an altered one and one that
+// cannot be read are found at their own sector numbers, with 512-byte and
+// 4 KiB sectors alike. The faults are armed once the last pass is written,
+// so they hit only the read-back.
+TEST_F(FaultyDeviceRun, FullVerificationFindsAnAlteredAndAnUnreadableSectorWhereTheyAre)
+{
+    ZD_REQUIRE_FAULTY_DEVICES();
+    constexpr uint64_t kSectors = 64 * 512 + 104; // whole 4 KiB sectors
+    constexpr uint64_t kAltered = 20 * 512 + 13;
+    constexpr uint64_t kUnreadable = 41 * 512 + 130;
+    for (const uint32_t sectorSize : {512u, 4096u}) {
+        SCOPED_TRACE(sectorSize);
+        FaultyLoopDevice disk(kSectors * 512, '\x5A', sectorSize);
+        ASSERT_TRUE(disk.attached());
+        ASSERT_TRUE(OpenDevice(device, disk.path()));
+        bool armed = false;
+        notifier.onProgress = [&] {
+            if (!armed && progress.phase.load() == Verifying)
+                armed =
+                    disk.Arm({.kind = FaultKind::AlterRead, .begin = kAltered * 512, .end = kAltered * 512 + 512}) &&
+                    disk.Arm({.kind = FaultKind::FailRead, .begin = kUnreadable * 512, .end = kUnreadable * 512 + 512});
+        };
+        Select(1);
+        auto context = Context();
+        context.verifyMode = VerifyMode::Full;
+        testing::internal::CaptureStdout();
+        const WipeOutcome outcome = WipeRun(context);
+        const std::string output = testing::internal::GetCapturedStdout();
+        device = {};
+        ASSERT_TRUE(armed);
+        ASSERT_TRUE(outcome.verification);
+        const uint64_t unit = sectorSize / 512;
+        EXPECT_EQ(outcome.verification->checked, kSectors);
+        EXPECT_EQ(outcome.verification->mismatches, 1u);
+        EXPECT_EQ(outcome.verification->unreadable, unit) << "the whole device sector";
+
+        std::vector<std::string> expected{" verify is Fail at sector " + std::to_string(kAltered)};
+        for (uint64_t sector = kUnreadable / unit * unit; sector < (kUnreadable / unit + 1) * unit; ++sector)
+            expected.push_back(" verify is Fail at sector " + std::to_string(sector));
+        expected.push_back(" verify is Fail at " + std::to_string(unit + 1) + " sector(s) in all: 1 differed, " +
+                           std::to_string(unit) + " could not be read.");
+        const auto lines = LogLines();
+        ASSERT_GE(lines.size(), expected.size());
+        EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(expected.size()), lines.end()),
+                  expected);
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), static_cast<std::ptrdiff_t>(unit + 1));
+    }
 }
 
 } // namespace

@@ -47,7 +47,7 @@ std::string FaultyDeviceUnavailableReason()
     return {};
 }
 
-FaultyLoopDevice::FaultyLoopDevice(uint64_t sizeBytes, char fill)
+FaultyLoopDevice::FaultyLoopDevice(uint64_t sizeBytes, char fill, uint32_t sectorSize)
 {
     std::string file = "/dev/shm/zd-faults-XXXXXX.img";
     const int fd = ::mkstemps(file.data(), 4);
@@ -72,7 +72,8 @@ FaultyLoopDevice::FaultyLoopDevice(uint64_t sizeBytes, char fill)
         return;
     }
     std::string device;
-    if (!RunCommand("losetup --find --show --direct-io=off " + mountPoint_ + "/disk", &device) ||
+    const std::string sectors = sectorSize != 0 ? " --sector-size " + std::to_string(sectorSize) : "";
+    if (!RunCommand("losetup --find --show --direct-io=off" + sectors + " " + mountPoint_ + "/disk", &device) ||
         device.rfind("/dev/loop", 0) != 0) {
         ADD_FAILURE() << "losetup could not attach " << mountPoint_ << "/disk";
         return;

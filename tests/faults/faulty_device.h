@@ -73,8 +73,9 @@ std::string FaultyDeviceUnavailableReason();
 
 class FaultyLoopDevice {
 public:
-    // A device of sizeBytes whose every byte is `fill`.
-    explicit FaultyLoopDevice(uint64_t sizeBytes, char fill = 0);
+    // A device of sizeBytes whose every byte is `fill`, with sectors of
+    // sectorSize bytes (0: the loop driver's default of 512).
+    explicit FaultyLoopDevice(uint64_t sizeBytes, char fill = 0, uint32_t sectorSize = 0);
     ~FaultyLoopDevice();
     FaultyLoopDevice(const FaultyLoopDevice&) = delete;
     FaultyLoopDevice& operator=(const FaultyLoopDevice&) = delete;
