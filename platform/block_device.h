@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "device_identity.h"
+#include "last_error.h"
 
 namespace zd::platform {
 
@@ -32,7 +33,7 @@ struct DeviceTarget {
 
 // Transfers that may be in flight together. Their results are taken one at
 // a time in the order the transfers were submitted.
-class TransferQueue {
+class TransferQueue : public KeepsLastError {
 public:
     // Waits for the transfers still in flight; results not taken are dropped.
     virtual ~TransferQueue() = default;
@@ -45,21 +46,6 @@ public:
     // so that they never are, and returns how many. The results of the
     // transfers submitted before them are still to be taken.
     virtual std::size_t Withdraw() = 0;
-
-    // Why the last transfer that failed did, in the system's words; empty
-    // while none has.
-    const std::string& LastError() const { return lastError_; }
-
-protected:
-    // Records why a transfer failed; returns false for `return Fail(...)`.
-    bool Fail(std::string why)
-    {
-        lastError_ = std::move(why);
-        return false;
-    }
-
-private:
-    std::string lastError_;
 };
 
 class WriteQueue : public TransferQueue {
@@ -81,7 +67,7 @@ public:
 
 // An opened raw device. Every operation is positioned by byte offset; none
 // keeps a file pointer between calls.
-class BlockDevice {
+class BlockDevice : public KeepsLastError {
 public:
     virtual ~BlockDevice() = default;
 
@@ -118,21 +104,6 @@ public:
     // What identifies the opened device now (not whatever its path names
     // by now); nothing when the device cannot tell.
     virtual std::optional<DeviceIdentity> Identity() { return std::nullopt; }
-
-    // Why the last operation that failed did, in the system's words
-    // ("Input/output error", "/mnt/data is busy"); empty while none has.
-    const std::string& LastError() const { return lastError_; }
-
-protected:
-    // Records why an operation failed; returns false for `return Fail(...)`.
-    bool Fail(std::string why)
-    {
-        lastError_ = std::move(why);
-        return false;
-    }
-
-private:
-    std::string lastError_;
 };
 
 // Turns drive names into targets and targets into open devices.

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "last_error.h"
+
 namespace zd::platform {
 
 // The fixed directory of the run logs: "C:\Users" on Windows,
@@ -24,26 +26,13 @@ bool IsFileNameByte(char byte);
 
 // A run's log file, held for the length of the run: locked, so that no other
 // run claims it, and written at its end, every text as soon as it is given.
-class LogFile {
+class LogFile : public KeepsLastError {
 public:
     virtual ~LogFile() = default;
 
     // Writes all of text at the end of the file; false when not all of it
     // could be written (a full file system).
     virtual bool Append(std::string_view text) = 0;
-
-    // Why the last write failed, in the system's words.
-    const std::string& LastError() const { return lastError_; }
-
-protected:
-    bool Fail(std::string why)
-    {
-        lastError_ = std::move(why);
-        return false;
-    }
-
-private:
-    std::string lastError_;
 };
 
 struct LogFileClaim {

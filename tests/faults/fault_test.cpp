@@ -43,11 +43,13 @@ std::string LastLogLine(const std::filesystem::path& directory)
 
 class FaultyDeviceCli : public ::testing::Test {
 protected:
-    test::CliResult Wipe(const std::string& device, const std::string& method)
+    test::CliResult Wipe(const std::string& device, const std::string& method, std::vector<std::string> more = {})
     {
         std::filesystem::remove_all(logs.path() / "");
         std::filesystem::create_directory(logs.path());
-        return test::RunCli({{"wipe", device, "--method", method, "--yes", "--log-dir", logs.path().string()}});
+        std::vector<std::string> args{"wipe", device, "--method", method, "--yes", "--log-dir", logs.path().string()};
+        args.insert(args.end(), more.begin(), more.end());
+        return test::RunCli({args});
     }
 
     test::TempDirectory logs;
@@ -124,6 +126,16 @@ TEST_F(FaultyDeviceCli, AlteredAndUnreadableSamplesFailVerification)
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], " verify is Fail at sector 512");
     EXPECT_EQ(lines.back(), " verify is Fail at sector 51200");
+
+    // Reading back every sector finds the same two, and counts them by kind.
+    const auto full = Wipe(disk.path(), "1", {"--verify", "full", "--progress", "json"});
+    EXPECT_EQ(full.exitCode, 3) << full.err;
+    EXPECT_TRUE(Contains(full.err, "2 sector(s) read back differently")) << full.err;
+    EXPECT_TRUE(Contains(full.out, "\"event\":\"verify\",\"time\":")) << full.out;
+    EXPECT_TRUE(Contains(full.out, "\"mode\":\"full\",\"checked\":" + std::to_string(kDeviceBytes * 4 / 512) +
+                                       ",\"mismatches\":1,\"unreadable\":1"))
+        << full.out;
+    EXPECT_EQ(LastLogLine(logs.path()), " verify is Fail at 2 sector(s) in all: 1 differed, 1 could not be read.");
 }
 
 // A device whose store goes away in the middle of a pass.
