@@ -10,13 +10,13 @@
 #include <functional>
 
 #include "discovery/drive_list.h"
+#include "engine/run_rate.h"
 #include "pages/confirm_wnd.h"
 #include "pages/custom_messages.h"
 #include "pages/dialog_units.h"
 #include "pages/drive_info_wnd.h"
 #include "pages/gui_font.h"
 #include "pages/progress_text.h"
-#include "engine/run_rate.h"
 #include "toolkit/control_id.h"
 
 #include "gui_test_support.h"
