@@ -7,7 +7,6 @@
 
 #include "engine/device_access.h"
 #include "engine/wipe_run.h"
-#include "platform/mount_points.h"
 #include "platform/text.h"
 #include "printable.h"
 #include "zd_version.h"
@@ -59,9 +58,8 @@ Json PathOrNull(const std::optional<std::filesystem::path>& file)
 }
 
 // Bytes written by all passes so far, and by all of them in the end.
-std::pair<uint64_t, uint64_t> RunBytes(TargetRun& run)
+std::pair<uint64_t, uint64_t> RunBytes(const TargetRun& run, const RunStatus& status)
 {
-    const RunStatus status = run.Status();
     const uint64_t all = status.bytesTotal * static_cast<uint64_t>(status.passes);
     if (run.finished() || status.phase == Verifying)
         return {run.finished() && !run.outcome().completed ? 0 : all, all};
@@ -118,15 +116,12 @@ void BatchReport::Started(const Runs& runs, const RunSettings& settings)
     Json targets = Json::array();
     for (const auto& run : runs) {
         const WipeTarget& target = run->target();
-        Json mounts = Json::array();
-        for (const std::string& mount : platform::MountPointsOf(target.path))
-            mounts.push_back(mount);
         targets.push_back(
             {{"target", run->name()},
              {"typed", target.given},
              {"identity", IdentityJson(target.device->confirmedIdentity.value_or(platform::DeviceIdentity{}))},
              {"sizeBytes", target.device->sectorCount * kSectorBytes + target.device->trailingBytes},
-             {"mountPoints", std::move(mounts)}});
+             {"mountPoints", target.mountPoints}});
     }
     Json event = Event("start");
     event["version"] = ZD_VERSION;
@@ -134,7 +129,7 @@ void BatchReport::Started(const Runs& runs, const RunSettings& settings)
         {"id", settings.method->algorithmId}, {"name", settings.method->name}, {"passes", settings.method->passCount}};
     event["verify"] = VerifyModeName(settings.verify);
     event["targets"] = std::move(targets);
-    events_->Emit(std::move(event));
+    events_->Emit(event);
 }
 
 void BatchReport::PassStarted(TargetRun& run)
@@ -149,7 +144,7 @@ void BatchReport::PassStarted(TargetRun& run)
         event["passes"] = passes;
         const auto& patterns = run.patterns();
         event["pattern"] = static_cast<std::size_t>(pass - 1) < patterns.size() ? Json(patterns[pass - 1]) : Json("");
-        events_->Emit(std::move(event));
+        events_->Emit(event);
     }
     if (!console_.terminal())
         console_.Progress({Named(run, "pass " + std::to_string(pass) + "/" + std::to_string(passes) + "  started")});
@@ -167,7 +162,7 @@ void BatchReport::PassEnded(TargetRun& run)
         event["passes"] = passes;
         event["result"] = PassResultName(true, false);
         event["sectorsWritten"] = run.target().device->sectorsWiped;
-        events_->Emit(std::move(event));
+        events_->Emit(event);
     }
     if (!console_.terminal())
         console_.Progress({Named(run, "pass " + std::to_string(pass) + "/" + std::to_string(passes) + "  100%  done")});
@@ -185,7 +180,11 @@ std::vector<std::string> BatchReport::ProgressLines(const Runs& runs, millisecon
     double totalRate = 0;
     std::optional<int64_t> longest = 0;
     for (const auto& run : runs) {
-        const auto [done, all] = RunBytes(*run);
+        // Read under the lock the pass events are sent under, so that a
+        // progress event falls between its pass's start and end.
+        const std::lock_guard passes(passesMutex_);
+        const RunStatus status = run->Status();
+        const auto [done, all] = RunBytes(*run, status);
         doneBytes += done;
         allBytes += all;
         if (run->finished()) {
@@ -193,10 +192,6 @@ std::vector<std::string> BatchReport::ProgressLines(const Runs& runs, millisecon
                 lines.push_back(Named(*run, run->outcomeText()));
             continue;
         }
-        // Read under the lock the pass events are sent under, so that a
-        // progress event falls between its pass's start and end.
-        std::unique_lock passes(passesMutex_);
-        const RunStatus status = run->Status();
         const auto open = openPass_.find(run.get());
         const bool underWay = status.phase == Verifying ? status.bytesDone < status.bytesTotal
                                                         : open != openPass_.end() && open->second == status.pass &&
@@ -213,7 +208,7 @@ std::vector<std::string> BatchReport::ProgressLines(const Runs& runs, millisecon
         if (verifying)
             rate.Add({now, sectors, total, 0, 1});
         else
-            rate.Add({now, sectors, total, run->selection().passesDone.load(), status.passes});
+            rate.Add({now, sectors, total, status.passesDone, status.passes});
         const auto bytesPerSecond = rate.BytesPerSecond();
         const auto left = rate.SecondsLeft();
         totalRate += bytesPerSecond.value_or(0);
@@ -235,9 +230,8 @@ std::vector<std::string> BatchReport::ProgressLines(const Runs& runs, millisecon
             event["bytesTotal"] = status.bytesTotal;
             event["bytesPerSecond"] = bytesPerSecond ? Json(static_cast<uint64_t>(*bytesPerSecond)) : Json(nullptr);
             event["secondsLeft"] = left ? Json(*left) : Json(nullptr);
-            events_->Emit(std::move(event));
+            events_->Emit(event);
         }
-        passes.unlock();
     }
     if (several_) {
         char head[32];
@@ -282,7 +276,7 @@ void BatchReport::Finished(TargetRun& run)
         event["passes"] = run.selection().passCount;
         event["result"] = PassResultName(false, failed);
         event["sectorsWritten"] = run.target().device->sectorsWiped;
-        events_->Emit(std::move(event));
+        events_->Emit(event);
     }
     if (events_ && outcome.verification) {
         Json event = Event("verify");
@@ -291,7 +285,7 @@ void BatchReport::Finished(TargetRun& run)
         event["checked"] = outcome.verification->checked;
         event["mismatches"] = outcome.verification->mismatches;
         event["unreadable"] = outcome.verification->unreadable;
-        events_->Emit(std::move(event));
+        events_->Emit(event);
     }
     const std::string prefix = "zeza-dera-cli: " + (several_ ? Printable(run.name()) + ": " : std::string());
     if (!run.cause().empty())
@@ -314,7 +308,7 @@ void BatchReport::Finished(TargetRun& run)
         event["message"] = outcome.completed ? kOperationCompleted : kOperationTerminated;
         event["cause"] = run.cause().empty() ? Json(nullptr) : Json(run.cause());
         event["exitCode"] = run.exitCode();
-        events_->Emit(std::move(event));
+        events_->Emit(event);
     }
 }
 
@@ -335,7 +329,7 @@ void BatchReport::Recorded(TargetRun& run)
     event["record"] = PathOrNull(run.recordFile());
     event["certificate"] = PathOrNull(run.certificateFile());
     event["logComplete"] = run.outcome().logComplete;
-    events_->Emit(std::move(event));
+    events_->Emit(event);
 }
 
 void BatchReport::Summary(const Runs& runs, const std::vector<Refusal>& refused, int exitCode)

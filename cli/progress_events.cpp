@@ -30,21 +30,20 @@ Json IdentityJson(const platform::DeviceIdentity& identity)
             {"backingFile", std::move(backingFile)}};
 }
 
-void EventStream::Emit(Json event)
+void EventStream::Emit(const Json& event)
 {
-    Json line = {{"event", event.at("event")}, {"time", record::IsoTime(std::chrono::system_clock::now())}};
-    for (auto& [key, value] : event.items())
-        if (key != "event")
-            line[key] = std::move(value);
     // Text from devices may be any bytes; the stream stays valid JSON.
-    const std::string text = line.dump(-1, ' ', false, Json::error_handler_t::replace);
+    const std::string text = event.dump(-1, ' ', false, Json::error_handler_t::replace);
     const std::lock_guard lock(mutex_);
     // A reader that went away ends the stream, never the wipe.
     out_ << text << '\n' << std::flush;
     out_.clear();
 }
 
-Json Event(std::string_view name) { return {{"event", name}}; }
+Json Event(std::string_view name)
+{
+    return {{"event", name}, {"time", record::IsoTime(std::chrono::system_clock::now())}};
+}
 
 std::string_view PhaseName(int32_t phase) { return phase == Verifying ? "verify" : "pass"; }
 

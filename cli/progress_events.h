@@ -28,15 +28,15 @@ class EventStream {
 public:
     explicit EventStream(std::ostream& out) : out_(out) {}
 
-    // Adds "time" after "event" (the first field) and writes the line.
-    void Emit(Json event);
+    // Writes the event as one line.
+    void Emit(const Json& event);
 
 private:
     std::ostream& out_;
     std::mutex mutex_;
 };
 
-// {"event": name}, to which the caller adds the event's fields.
+// {"event": name, "time": now}, to which the caller adds the event's fields.
 Json Event(std::string_view name);
 
 // "pass" or "verify": what a progress event's bytes count.

@@ -92,8 +92,8 @@ RunStatus TargetRun::Status() const
     // just done still stands.
     const bool betweenPasses = passesDone > 0 && total != 0 && done == total;
     const int32_t pass = betweenPasses ? passesDone : std::min(passesDone + 1, selection_.passCount);
-    return {progress_.phase.load(), total == 0 ? 0 : pass, selection_.passCount, done * kSectorBytes,
-            total * kSectorBytes};
+    return {progress_.phase.load(), total == 0 ? 0 : pass, selection_.passCount, passesDone,
+            done * kSectorBytes,    total * kSectorBytes};
 }
 
 void TargetRun::Seal()
@@ -136,13 +136,14 @@ int BatchExitCode(const std::vector<std::unique_ptr<TargetRun>>& runs)
     // was not wiped, as a terminated one.
     constexpr int kOrder[] = {kExitOk, kExitVerifyFailed, kExitLogIncomplete, kExitTerminated};
     const auto rank = [&](int code) {
-        const int of = code == kExitUsage ? kExitTerminated : code;
-        return std::find(std::begin(kOrder), std::end(kOrder), of) - std::begin(kOrder);
+        return std::find(std::begin(kOrder), std::end(kOrder), code) - std::begin(kOrder);
     };
     int worst = kExitOk;
-    for (const auto& run : runs)
-        if (rank(run->exitCode()) > rank(worst))
-            worst = run->exitCode() == kExitUsage ? kExitTerminated : run->exitCode();
+    for (const auto& run : runs) {
+        const int code = run->refusedBeforeWriting() ? kExitTerminated : run->exitCode();
+        if (rank(code) > rank(worst))
+            worst = code;
+    }
     return worst;
 }
 

@@ -36,6 +36,7 @@ struct RunStatus {
     int32_t phase;      // Writing or Verifying
     int32_t pass;       // 1-based, the pass under way or last done; 0 before the first
     int32_t passes;     // of the method
+    int32_t passesDone; // as the run counts them
     uint64_t bytesDone; // of the current pass, or of the verification
     uint64_t bytesTotal;
 };

@@ -149,6 +149,7 @@ CheckedTargets CheckTargets(const WipeOptions& options)
 {
     CheckedTargets checked;
     std::set<std::string> named;
+    const TargetChecks checks(options.forceUnknownSystem);
     for (const std::string& given : options.targets) {
         if (given.empty()) {
             checked.refused.push_back({given, {}, "no target named: give a block device or a disk image file"});
@@ -156,10 +157,10 @@ CheckedTargets CheckTargets(const WipeOptions& options)
         }
         const std::string canonical = CanonicalName(given);
         if (!named.insert(canonical).second) {
-            checked.refused.push_back({given, canonical, Printable(canonical) + " is named more than once"});
+            checked.refused.push_back({given, canonical, canonical + " is named more than once"});
             continue;
         }
-        WipeTarget target = CheckWipeTarget(given, TargetPath(given), {options.forceUnknownSystem});
+        WipeTarget target = CheckWipeTarget(given, TargetPath(given), checks);
         if (target.refused())
             checked.refused.push_back({given, PathToUtf8(target.path), target.refusal});
         else
@@ -246,7 +247,7 @@ int Wipe(const WipeOptions& options)
                   << (refusal.reason.find(refusal.given) == std::string::npos && !refusal.given.empty()
                           ? Printable(refusal.given) + ": "
                           : std::string())
-                  << refusal.reason << '\n';
+                  << Printable(refusal.reason) << '\n';
     if (checked.accepted.empty() || (!checked.refused.empty() && !options.skipRefused)) {
         if (!checked.accepted.empty())
             std::cerr << "zeza-dera-cli: one refused target refuses them all; --skip-refused wipes the others\n";

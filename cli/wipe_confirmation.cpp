@@ -4,7 +4,6 @@
 #include <string>
 
 #include "engine/device_access.h"
-#include "platform/mount_points.h"
 #include "platform/text.h"
 #include "printable.h"
 
@@ -45,7 +44,7 @@ void ShowTarget(std::ostream& out, const WipeTarget& target)
 {
     const DeviceRecord& record = *target.device;
     std::string mounts;
-    for (const std::string& mount : platform::MountPointsOf(target.path))
+    for (const std::string& mount : target.mountPoints)
         mounts += (mounts.empty() ? "" : ", ") + Printable(mount);
     if (!target.unknownSystem.empty())
         out << "Warning: the drive of the running system cannot be determined (" << Printable(target.unknownSystem)

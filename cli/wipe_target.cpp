@@ -2,8 +2,9 @@
 
 #include "discovery/discovery.h"
 #include "engine/device_access.h"
+#include "platform/mount_points.h"
 #include "platform/system_volume.h"
-#include "printable.h"
+#include "platform/text.h"
 
 namespace zd::cli {
 
@@ -28,20 +29,15 @@ private:
 
 std::string CannotOpen(const std::filesystem::path& path)
 {
-    return "cannot open " + Printable(path.string()) +
+    return "cannot open " + PathToUtf8(path) +
            " for wiping (it must be a block device or disk image file of at least 512 bytes that this user may "
            "open for writing)";
 }
 
 // The target as discovery lists it: a disk with its model, a volume with its
 // label. Disk image files are not listed.
-std::optional<DriveEntry> DiscoveredEntry(const DeviceRecord& record, const std::filesystem::path& target)
+std::optional<DriveEntry> DiscoveredEntry(const DriveList& drives, const std::filesystem::path& target)
 {
-    DriveList drives;
-    if (record.kind == LogicalVolume)
-        DiscoverLogicalVolumes(drives);
-    else
-        DiscoverPhysicalDisks(drives);
     for (std::size_t i = 0; i < drives.size(); ++i) {
         const std::filesystem::path name(std::u16string(FixedTextView(drives.at(i).deviceName)));
         std::error_code error;
@@ -52,6 +48,21 @@ std::optional<DriveEntry> DiscoveredEntry(const DeviceRecord& record, const std:
 }
 
 } // namespace
+
+TargetChecks::TargetChecks(bool force) : forceUnknownSystem(force), unknownSystem(platform::UnknownSystemVolume()) {}
+
+const DriveList& TargetChecks::Discovered(int32_t kind) const
+{
+    std::optional<DriveList>& drives = kind == LogicalVolume ? volumes_ : disks_;
+    if (!drives) {
+        drives.emplace();
+        if (kind == LogicalVolume)
+            DiscoverLogicalVolumes(*drives);
+        else
+            DiscoverPhysicalDisks(*drives);
+    }
+    return *drives;
+}
 
 WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path& path, const TargetChecks& checks)
 {
@@ -65,13 +76,13 @@ WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path
     }
     target.path = classified->path;
     target.imageFile = classified->imageFile;
-    const std::string refusing = "refusing to wipe " + Printable(target.path.string()) + ": ";
+    const std::string refusing = "refusing to wipe " + PathToUtf8(target.path) + ": ";
     if (!target.imageFile) {
         if (const auto conflict = platform::RunningSystemConflict(target.path)) {
             target.refusal = refusing + "it holds the running system (" + *conflict + ")";
             return target;
         }
-        if (const auto unknown = platform::UnknownSystemVolume()) {
+        if (const auto& unknown = checks.unknownSystem) {
             if (!checks.forceUnknownSystem) {
                 target.refusal = refusing + "the drive of the running system cannot be determined (" + *unknown +
                                  "), so any drive may hold it; give --force-unknown-system to wipe it all the same";
@@ -88,7 +99,8 @@ WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path
         return target;
     }
     target.path = device->devicePath;
-    target.entry = DiscoveredEntry(*device, target.path);
+    target.entry = DiscoveredEntry(checks.Discovered(device->kind), target.path);
+    target.mountPoints = platform::MountPointsOf(target.path);
     target.device = std::move(device);
     return target;
 }

@@ -7,16 +7,31 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "discovery/drive_list.h"
 #include "engine/wipe_state.h"
 
 namespace zd::cli {
 
-struct TargetChecks {
+// What the checks of every target share, found once for the command.
+class TargetChecks {
+public:
+    explicit TargetChecks(bool forceUnknownSystem);
+
     // Wipe devices even when the drive of the running system cannot be
     // determined, so that none can be known to be free of it.
-    bool forceUnknownSystem = false;
+    const bool forceUnknownSystem;
+    // Why that drive cannot be determined, when it cannot.
+    const std::optional<std::string> unknownSystem;
+
+    // The disks or the volumes as discovery lists them, discovered at the
+    // first target that needs them.
+    const DriveList& Discovered(int32_t kind) const;
+
+private:
+    mutable std::optional<DriveList> disks_;
+    mutable std::optional<DriveList> volumes_;
 };
 
 struct WipeTarget {
@@ -25,6 +40,7 @@ struct WipeTarget {
     bool imageFile = false;               // a regular file standing in for a disk
     std::unique_ptr<DeviceRecord> device; // open, and claimed where the system allows
     std::optional<DriveEntry> entry;      // as discovery lists it; image files are not listed
+    std::vector<std::string> mountPoints; // where it, or a partition of it, is mounted
     std::string unknownSystem;            // why the system's drive is unknown, when the check was forced
     std::string refusal;                  // why it must not be wiped; empty when it may
 
