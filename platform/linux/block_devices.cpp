@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 #include <string>
 
 namespace zd::platform::linux_os {
@@ -56,6 +57,20 @@ std::optional<dev_t> MountedDevice(const MountEntry& mount)
     if (mount.major != 0)
         return makedev(mount.major, mount.minor);
     return BlockDeviceNumber(mount.source);
+}
+
+std::vector<MountEntry> MountsOn(dev_t device, bool withPartitions)
+{
+    std::set<dev_t> devices{device};
+    if (withPartitions)
+        for (const Partition& partition : PartitionsOf(device))
+            devices.insert(partition.device);
+    auto mounts = ReadMountInfo();
+    std::erase_if(mounts, [&](const MountEntry& mount) {
+        const auto mounted = MountedDevice(mount);
+        return !mounted || !devices.contains(*mounted);
+    });
+    return mounts;
 }
 
 } // namespace zd::platform::linux_os

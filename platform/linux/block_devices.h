@@ -34,4 +34,8 @@ std::vector<Partition> PartitionsOf(dev_t disk);
 // btrfs report an anonymous device number; their source names the device.
 std::optional<dev_t> MountedDevice(const MountEntry& mount);
 
+// The mount table's entries for the device and, when asked, its partitions,
+// in table order.
+std::vector<MountEntry> MountsOn(dev_t device, bool withPartitions);
+
 } // namespace zd::platform::linux_os

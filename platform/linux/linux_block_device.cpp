@@ -35,21 +35,6 @@ std::function<void(const std::filesystem::path&)>& BeforeOpenHook()
     return hook;
 }
 
-// The mounts of the device and, when asked, of its partitions.
-std::vector<MountEntry> MountsOn(dev_t device, bool withPartitions)
-{
-    std::set<dev_t> devices{device};
-    if (withPartitions)
-        for (const Partition& partition : PartitionsOf(device))
-            devices.insert(partition.device);
-    auto mounts = ReadMountInfo();
-    std::erase_if(mounts, [&](const MountEntry& mount) {
-        const auto mounted = MountedDevice(mount);
-        return !mounted || !devices.contains(*mounted);
-    });
-    return mounts;
-}
-
 bool SameFile(const struct stat& a, const struct stat& b)
 {
     if (S_ISBLK(a.st_mode))
