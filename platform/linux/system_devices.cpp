@@ -12,6 +12,7 @@
 #include "mountinfo.h"
 #include "platform/system_volume.h"
 #include "sysfs_block.h"
+#include "udev_database.h"
 #include "volume_probe.h"
 
 namespace zd::platform::linux_os {
@@ -58,22 +59,6 @@ std::vector<std::string> OverlayDirectories(const std::string& superOptions)
     }
     std::erase(directories, std::string());
     return directories;
-}
-
-// What udev recorded about a device ("ID_FS_TYPE" -> "zfs_member"); empty
-// when udev keeps no record of it.
-std::map<std::string, std::string> UdevProperties(const fs::path& root, dev_t device)
-{
-    std::map<std::string, std::string> properties;
-    std::ifstream in(root / "run/udev/data" /
-                     ("b" + std::to_string(major(device)) + ":" + std::to_string(minor(device))));
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto equals = line.find('=');
-        if (line.starts_with("E:") && equals != std::string::npos)
-            properties[line.substr(2, equals - 2)] = line.substr(equals + 1);
-    }
-    return properties;
 }
 
 // The mount table under the root, and the devices each mount lies on.
@@ -166,11 +151,15 @@ private:
     {
         std::vector<dev_t> members;
         for (const auto& [name, device] : stack_.ByName()) {
-            auto properties = UdevProperties(stack_.root(), device);
-            if (properties.empty())
-                if (const auto probe = ProbeVolume(stack_.root() / "dev" / name))
-                    properties = {{"ID_FS_TYPE", probe->type}, {"ID_FS_LABEL", probe->label}};
-            if (properties["ID_FS_TYPE"] == "zfs_member" && properties["ID_FS_LABEL"] == pool)
+            const UdevProperties udev(stack_.root(), major(device), minor(device));
+            std::string type = udev.Get("ID_FS_TYPE");
+            std::string label = udev.Get("ID_FS_LABEL");
+            if (udev.empty())
+                if (const auto probe = ProbeVolume(stack_.root() / "dev" / name)) {
+                    type = probe->type;
+                    label = probe->label;
+                }
+            if (type == "zfs_member" && label == pool)
                 members.push_back(device);
         }
         return members;
