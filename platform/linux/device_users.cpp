@@ -75,16 +75,9 @@ std::string NodeName(dev_t device)
 std::vector<dev_t> SwapPartitions()
 {
     std::vector<dev_t> devices;
-    std::ifstream swaps("/proc/swaps");
-    std::string line;
-    std::getline(swaps, line); // the header
-    while (std::getline(swaps, line)) {
-        std::istringstream fields(line);
-        std::string file;
-        if (fields >> file)
-            if (const auto device = BlockDeviceNumber(DecodeMountField(file)))
-                devices.push_back(*device);
-    }
+    for (const SwapEntry& swap : ReadSwaps())
+        if (const auto device = BlockDeviceNumber(swap.file))
+            devices.push_back(*device);
     return devices;
 }
 

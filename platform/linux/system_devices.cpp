@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -240,22 +239,12 @@ SystemDevices::SystemDevices(const fs::path& root, const std::vector<dev_t>& ext
             need(mounts.DevicesOf(*mount), "the live system's medium");
     need(mounts.DevicesHolding(ProcLink(stack_.root() / "proc/self/exe")), "the file system this program runs from");
 
-    // Header line first; then the file name (escaped as in mountinfo) and
-    // its type.
-    std::ifstream swaps(stack_.root() / "proc/swaps");
-    std::string line;
-    std::getline(swaps, line);
-    while (std::getline(swaps, line)) {
-        std::istringstream fields(line);
-        std::string file, type;
-        if (!(fields >> file >> type))
-            continue;
-        file = DecodeMountField(file);
-        if (type == "partition") {
-            if (const auto device = stack_.NodeDevice(file))
+    for (const SwapEntry& swap : ReadSwaps(stack_.root() / "proc/swaps")) {
+        if (swap.type == "partition") {
+            if (const auto device = stack_.NodeDevice(swap.file))
                 need({*device}, "swap space");
         } else {
-            need(mounts.DevicesHolding(file), "swap space");
+            need(mounts.DevicesHolding(swap.file), "swap space");
         }
     }
 
