@@ -23,6 +23,22 @@ std::filesystem::path SysfsDeviceDir(dev_t device)
     return "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
 }
 
+std::optional<std::string> KernelName(dev_t device)
+{
+    std::error_code error;
+    const auto directory = std::filesystem::read_symlink(SysfsDeviceDir(device), error);
+    return error ? std::nullopt : std::optional(directory.filename().string());
+}
+
+std::string NodeName(dev_t device, const std::optional<std::string>& kernelName)
+{
+    if (kernelName)
+        return "/dev/" + *kernelName;
+    return "block device " + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+}
+
+std::string NodeName(dev_t device) { return NodeName(device, KernelName(device)); }
+
 std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile)
 {
     std::ifstream in(devFile);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "mountinfo.h"
@@ -16,6 +17,14 @@ std::optional<dev_t> BlockDeviceNumber(const std::filesystem::path& node);
 
 // The device's directory in sysfs (/sys/dev/block/MAJOR:MINOR).
 std::filesystem::path SysfsDeviceDir(dev_t device);
+
+// The kernel's name of the device ("sda2"); nothing for a device sysfs does
+// not list.
+std::optional<std::string> KernelName(dev_t device);
+
+// "/dev/sda2" for the kernel's name; "block device 8:2" without one.
+std::string NodeName(dev_t device, const std::optional<std::string>& kernelName);
+std::string NodeName(dev_t device);
 
 // Reads a sysfs "dev" file ("MAJOR:MINOR").
 std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile);

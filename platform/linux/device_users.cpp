@@ -64,14 +64,6 @@ bool UsesFileSystem(const fs::path& process, dev_t fileSystem)
     return false;
 }
 
-std::string NodeName(dev_t device)
-{
-    std::error_code error;
-    const fs::path directory = fs::canonical(SysfsDeviceDir(device), error);
-    return error ? "block device " + std::to_string(major(device)) + ":" + std::to_string(minor(device))
-                 : "/dev/" + directory.filename().string();
-}
-
 std::vector<dev_t> SwapPartitions()
 {
     std::vector<dev_t> devices;

@@ -163,11 +163,10 @@ std::optional<DeviceIdentity> linux_os::ReadIdentityOf(const std::filesystem::pa
         return ImageFileIdentity(path, status);
     if (!S_ISBLK(status.st_mode))
         return std::nullopt;
-    std::error_code error;
-    const auto sysfsDirectory = std::filesystem::read_symlink(linux_os::SysfsDeviceDir(status.st_rdev), error);
-    if (error)
+    const auto name = linux_os::KernelName(status.st_rdev);
+    if (!name)
         return std::nullopt;
-    return linux_os::ReadSysfsIdentity("/", sysfsDirectory.filename().string());
+    return linux_os::ReadSysfsIdentity("/", *name);
 }
 
 std::optional<DeviceIdentity> ReadDeviceIdentity(const std::filesystem::path& device)
