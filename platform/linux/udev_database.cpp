@@ -25,7 +25,7 @@ UdevProperties::UdevProperties(const std::filesystem::path& root, unsigned major
     std::string line;
     while (std::getline(data, line)) {
         const auto equals = line.find('=');
-        if (line.rfind("E:", 0) == 0 && equals != std::string::npos)
+        if (line.starts_with("E:") && equals != std::string::npos)
             properties_.emplace(line.substr(2, equals - 2), line.substr(equals + 1));
     }
 }
