@@ -18,9 +18,7 @@ std::string Upper(std::string text)
 // WMI pads some texts (ATA serial numbers) with blanks.
 std::string Text(DriveObject& object, std::u16string_view property)
 {
-    const std::string text = Utf16ToUtf8(object.ReadText(property).value_or(u""));
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return TrimSpaces(Utf16ToUtf8(object.ReadText(property).value_or(u"")));
 }
 
 uint64_t Size(DriveObject& object)

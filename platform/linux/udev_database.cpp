@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "platform/text.h"
+
 namespace zd::platform::linux_os {
 
 namespace {
@@ -49,8 +51,7 @@ std::string UdevProperties::GetEncoded(std::string_view key) const
             text += encoded[i];
         }
     }
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return TrimSpaces(text);
 }
 
 } // namespace zd::platform::linux_os
