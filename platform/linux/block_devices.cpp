@@ -10,6 +10,21 @@
 
 namespace zd::platform::linux_os {
 
+namespace {
+
+// Reads a sysfs "dev" file ("MAJOR:MINOR").
+std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile)
+{
+    std::ifstream in(devFile);
+    unsigned majorNumber = 0, minorNumber = 0;
+    char colon = 0;
+    if (!(in >> majorNumber >> colon >> minorNumber) || colon != ':')
+        return std::nullopt;
+    return makedev(majorNumber, minorNumber);
+}
+
+} // namespace
+
 std::optional<dev_t> BlockDeviceNumber(const std::filesystem::path& node)
 {
     struct stat info {};
@@ -38,16 +53,6 @@ std::string NodeName(dev_t device, const std::optional<std::string>& kernelName)
 }
 
 std::string NodeName(dev_t device) { return NodeName(device, KernelName(device)); }
-
-std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile)
-{
-    std::ifstream in(devFile);
-    unsigned majorNumber = 0, minorNumber = 0;
-    char colon = 0;
-    if (!(in >> majorNumber >> colon >> minorNumber) || colon != ':')
-        return std::nullopt;
-    return makedev(majorNumber, minorNumber);
-}
 
 bool IsPartition(dev_t device) { return std::filesystem::exists(SysfsDeviceDir(device) / "partition"); }
 

@@ -26,9 +26,6 @@ std::optional<std::string> KernelName(dev_t device);
 std::string NodeName(dev_t device, const std::optional<std::string>& kernelName);
 std::string NodeName(dev_t device);
 
-// Reads a sysfs "dev" file ("MAJOR:MINOR").
-std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile);
-
 bool IsPartition(dev_t device);
 
 struct Partition {

@@ -10,7 +10,6 @@
 #include "block_devices.h"
 #include "mountinfo.h"
 #include "platform/system_volume.h"
-#include "sysfs_block.h"
 #include "udev_database.h"
 #include "volume_probe.h"
 
