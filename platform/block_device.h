@@ -13,7 +13,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <utility>
 
 #include "device_identity.h"
 #include "last_error.h"

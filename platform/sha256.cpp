@@ -3,19 +3,15 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace zd::platform {
 
-std::string HexDigest(const Sha256::Digest& digest)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(digest.size() * 2);
-    for (uint8_t byte : digest) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0x0F];
-    }
-    return hex;
-}
+namespace {
+
+std::string HexDigest(const Sha256::Digest& digest) { return LowerHex(std::as_bytes(std::span(digest))); }
+
+} // namespace
 
 std::string Sha256OfText(std::string_view text)
 {

@@ -31,9 +31,7 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// 64 lowercase hexadecimal digits.
-std::string HexDigest(const Sha256::Digest& digest);
-
+// Digests are given as 64 lower-case hexadecimal digits.
 std::string Sha256OfText(std::string_view text);
 
 // The digest of the file's bytes; nothing when it cannot be read whole.

@@ -150,4 +150,25 @@ std::string PathToUtf8(const std::filesystem::path& path) { return Utf16ToUtf8(P
 
 std::filesystem::path Utf8ToPath(std::string_view text) { return std::filesystem::path(Utf8ToUtf16(text)); }
 
+std::string TrimSpaces(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::string LowerHex(std::span<const std::byte> bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const std::byte byte : bytes) {
+        const auto value = std::to_integer<unsigned>(byte);
+        hex += kDigits[value >> 4];
+        hex += kDigits[value & 0x0F];
+    }
+    return hex;
+}
+
 } // namespace zd

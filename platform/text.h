@@ -3,9 +3,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -41,5 +43,11 @@ std::string PathToUtf8(const std::filesystem::path& path);
 // A path from UTF-8 text, never through a narrow code page (Windows would
 // take a std::string as ANSI).
 std::filesystem::path Utf8ToPath(std::string_view text);
+
+// The text without the blanks (' ') padding it at either end.
+std::string TrimSpaces(std::string_view text);
+
+// Two lower-case hexadecimal digits for each byte ("00ff").
+std::string LowerHex(std::span<const std::byte> bytes);
 
 } // namespace zd

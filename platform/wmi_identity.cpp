@@ -18,9 +18,7 @@ std::string Upper(std::string text)
 // WMI pads some texts (ATA serial numbers) with blanks.
 std::string Text(DriveObject& object, std::u16string_view property)
 {
-    const std::string text = Utf16ToUtf8(object.ReadText(property).value_or(u""));
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return TrimSpaces(Utf16ToUtf8(object.ReadText(property).value_or(u"")));
 }
 
 uint64_t Size(DriveObject& object)
@@ -29,8 +27,6 @@ uint64_t Size(DriveObject& object)
     return text ? ParseDecimal(*text).value_or(0) : 0;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 } // namespace
 
 std::string WmiTransport(std::u16string_view interfaceType, std::u16string_view pnpDeviceId)
@@ -38,11 +34,11 @@ std::string WmiTransport(std::u16string_view interfaceType, std::u16string_view 
     const std::string interface = Upper(Utf16ToUtf8(interfaceType));
     const std::string pnp = Upper(Utf16ToUtf8(pnpDeviceId));
     // NVMe disks answer as SCSI; their hardware id names the bus.
-    if (StartsWith(pnp, "NVME\\") || pnp.find("VEN_NVME") != std::string::npos)
+    if (pnp.starts_with("NVME\\") || pnp.find("VEN_NVME") != std::string::npos)
         return "NVME";
-    if (interface == "USB" || StartsWith(pnp, "USBSTOR\\") || StartsWith(pnp, "USB\\"))
+    if (interface == "USB" || pnp.starts_with("USBSTOR\\") || pnp.starts_with("USB\\"))
         return "USB";
-    if (StartsWith(pnp, "SD\\") || StartsWith(pnp, "SDBUS\\"))
+    if (pnp.starts_with("SD\\") || pnp.starts_with("SDBUS\\"))
         return "MMC";
     if (interface == "IDE")
         return "ATA";

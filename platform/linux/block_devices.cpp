@@ -5,9 +5,25 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 #include <string>
 
 namespace zd::platform::linux_os {
+
+namespace {
+
+// Reads a sysfs "dev" file ("MAJOR:MINOR").
+std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile)
+{
+    std::ifstream in(devFile);
+    unsigned majorNumber = 0, minorNumber = 0;
+    char colon = 0;
+    if (!(in >> majorNumber >> colon >> minorNumber) || colon != ':')
+        return std::nullopt;
+    return makedev(majorNumber, minorNumber);
+}
+
+} // namespace
 
 std::optional<dev_t> BlockDeviceNumber(const std::filesystem::path& node)
 {
@@ -22,15 +38,21 @@ std::filesystem::path SysfsDeviceDir(dev_t device)
     return "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
 }
 
-std::optional<dev_t> ReadDeviceNumber(const std::filesystem::path& devFile)
+std::optional<std::string> KernelName(dev_t device)
 {
-    std::ifstream in(devFile);
-    unsigned majorNumber = 0, minorNumber = 0;
-    char colon = 0;
-    if (!(in >> majorNumber >> colon >> minorNumber) || colon != ':')
-        return std::nullopt;
-    return makedev(majorNumber, minorNumber);
+    std::error_code error;
+    const auto directory = std::filesystem::read_symlink(SysfsDeviceDir(device), error);
+    return error ? std::nullopt : std::optional(directory.filename().string());
 }
+
+std::string NodeName(dev_t device, const std::optional<std::string>& kernelName)
+{
+    if (kernelName)
+        return "/dev/" + *kernelName;
+    return "block device " + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+}
+
+std::string NodeName(dev_t device) { return NodeName(device, KernelName(device)); }
 
 bool IsPartition(dev_t device) { return std::filesystem::exists(SysfsDeviceDir(device) / "partition"); }
 
@@ -56,6 +78,20 @@ std::optional<dev_t> MountedDevice(const MountEntry& mount)
     if (mount.major != 0)
         return makedev(mount.major, mount.minor);
     return BlockDeviceNumber(mount.source);
+}
+
+std::vector<MountEntry> MountsOn(dev_t device, bool withPartitions)
+{
+    std::set<dev_t> devices{device};
+    if (withPartitions)
+        for (const Partition& partition : PartitionsOf(device))
+            devices.insert(partition.device);
+    auto mounts = ReadMountInfo();
+    std::erase_if(mounts, [&](const MountEntry& mount) {
+        const auto mounted = MountedDevice(mount);
+        return !mounted || !devices.contains(*mounted);
+    });
+    return mounts;
 }
 
 } // namespace zd::platform::linux_os

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include "block_devices.h"
 #include "sysfs_block.h"
 
 namespace zd::platform::linux_os {
@@ -49,12 +50,7 @@ std::optional<std::string> BlockStack::KernelName(dev_t device) const
     return node ? std::optional(node->name) : std::nullopt;
 }
 
-std::string BlockStack::NodeName(dev_t device) const
-{
-    if (const auto name = KernelName(device))
-        return "/dev/" + *name;
-    return "block device " + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-}
+std::string BlockStack::NodeName(dev_t device) const { return linux_os::NodeName(device, KernelName(device)); }
 
 std::optional<dev_t> BlockStack::NodeDevice(const std::string& path) const
 {

@@ -64,27 +64,12 @@ bool UsesFileSystem(const fs::path& process, dev_t fileSystem)
     return false;
 }
 
-std::string NodeName(dev_t device)
-{
-    std::error_code error;
-    const fs::path directory = fs::canonical(SysfsDeviceDir(device), error);
-    return error ? "block device " + std::to_string(major(device)) + ":" + std::to_string(minor(device))
-                 : "/dev/" + directory.filename().string();
-}
-
 std::vector<dev_t> SwapPartitions()
 {
     std::vector<dev_t> devices;
-    std::ifstream swaps("/proc/swaps");
-    std::string line;
-    std::getline(swaps, line); // the header
-    while (std::getline(swaps, line)) {
-        std::istringstream fields(line);
-        std::string file;
-        if (fields >> file)
-            if (const auto device = BlockDeviceNumber(DecodeMountField(file)))
-                devices.push_back(*device);
-    }
+    for (const SwapEntry& swap : ReadSwaps())
+        if (const auto device = BlockDeviceNumber(swap.file))
+            devices.push_back(*device);
     return devices;
 }
 

@@ -37,9 +37,9 @@ std::string OsName(const std::filesystem::path& root)
             continue;
         std::string name, prettyName;
         for (std::string line; std::getline(in, line);) {
-            if (line.rfind("PRETTY_NAME=", 0) == 0)
+            if (line.starts_with("PRETTY_NAME="))
                 prettyName = OsReleaseValue(std::string_view(line).substr(12));
-            else if (line.rfind("NAME=", 0) == 0)
+            else if (line.starts_with("NAME="))
                 name = OsReleaseValue(std::string_view(line).substr(5));
         }
         return prettyName.empty() ? name : prettyName;

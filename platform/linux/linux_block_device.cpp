@@ -35,21 +35,6 @@ std::function<void(const std::filesystem::path&)>& BeforeOpenHook()
     return hook;
 }
 
-// The mounts of the device and, when asked, of its partitions.
-std::vector<MountEntry> MountsOn(dev_t device, bool withPartitions)
-{
-    std::set<dev_t> devices{device};
-    if (withPartitions)
-        for (const Partition& partition : PartitionsOf(device))
-            devices.insert(partition.device);
-    auto mounts = ReadMountInfo();
-    std::erase_if(mounts, [&](const MountEntry& mount) {
-        const auto mounted = MountedDevice(mount);
-        return !mounted || !devices.contains(*mounted);
-    });
-    return mounts;
-}
-
 bool SameFile(const struct stat& a, const struct stat& b)
 {
     if (S_ISBLK(a.st_mode))
@@ -124,7 +109,7 @@ public:
     LinuxBlockDevice(std::filesystem::path path, UniqueFd readWrite, UniqueFd direct, UniqueFd claim,
                      const struct stat& info)
         : path_(std::move(path)), readWrite_(std::move(readWrite)), direct_(std::move(direct)),
-          claim_(std::move(claim)), opened_(info), isBlock_(S_ISBLK(info.st_mode)), device_(info.st_rdev)
+          claim_(std::move(claim)), opened_(info)
     {
     }
 
@@ -167,7 +152,7 @@ public:
 
     std::optional<uint64_t> Length(DeviceKind) override
     {
-        if (isBlock_) {
+        if (S_ISBLK(opened_.st_mode)) {
             uint64_t bytes = 0;
             if (::ioctl(readWrite_.get(), BLKGETSIZE64, &bytes) != 0) {
                 Fail(ErrorText(errno));
@@ -185,7 +170,7 @@ public:
 
     bool Prepare(DeviceKind kind) override
     {
-        if (!isBlock_)
+        if (!S_ISBLK(opened_.st_mode))
             return true; // a disk image has nothing to take away from the system
         switch (kind) {
         case PhysicalDisk:
@@ -252,8 +237,8 @@ private:
     bool DeleteLayout()
     {
         if (!Claim())
-            return Fail(path_.string() + " is in use: " + DescribeDeviceUse(device_));
-        for (const Partition& existing : PartitionsOf(device_)) {
+            return Fail(path_.string() + " is in use: " + DescribeDeviceUse(opened_.st_rdev));
+        for (const Partition& existing : PartitionsOf(opened_.st_rdev)) {
             blkpg_partition partition{};
             partition.pno = existing.number;
             blkpg_ioctl_arg request{};
@@ -298,9 +283,9 @@ private:
     {
         if (Claim())
             return true;
-        auto mounts = MountsOn(device_, false);
+        auto mounts = MountsOn(opened_.st_rdev, false);
         if (mounts.empty())
-            return Fail(path_.string() + " is in use: " + DescribeDeviceUse(device_));
+            return Fail(path_.string() + " is in use: " + DescribeDeviceUse(opened_.st_rdev));
         // Unmounting the running system's root would take the system down
         // under the wipe.
         if (std::any_of(mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/"; }))
@@ -322,7 +307,7 @@ private:
             if (::umount2(mount.mountPoint.c_str(), UMOUNT_NOFOLLOW) != 0)
                 return Fail(UnmountFailure(mount, errno));
         if (!Claim())
-            return Fail(path_.string() + " is still in use after unmounting: " + DescribeDeviceUse(device_));
+            return Fail(path_.string() + " is still in use after unmounting: " + DescribeDeviceUse(opened_.st_rdev));
         return true;
     }
 
@@ -337,10 +322,8 @@ private:
     std::filesystem::path path_;
     UniqueFd readWrite_;
     UniqueFd direct_;
-    UniqueFd claim_; // exclusive claim, held until close
-    struct stat opened_;
-    bool isBlock_;
-    dev_t device_;
+    UniqueFd claim_;     // exclusive claim, held until close
+    struct stat opened_; // what was opened: a block device (st_rdev) or an image file
 };
 
 class LinuxDeviceBackend final : public DeviceBackend {

@@ -1,26 +1,17 @@
 #include "platform/mount_points.h"
 
-#include <set>
-
 #include "block_devices.h"
 
 namespace zd::platform {
 
 std::vector<std::string> MountPointsOf(const std::filesystem::path& device)
 {
-    using namespace linux_os;
-    const auto number = BlockDeviceNumber(device);
+    const auto number = linux_os::BlockDeviceNumber(device);
     if (!number)
         return {};
-    std::set<dev_t> devices{*number};
-    for (const Partition& partition : PartitionsOf(*number))
-        devices.insert(partition.device);
     std::vector<std::string> points;
-    for (const auto& mount : ReadMountInfo()) {
-        const auto mounted = MountedDevice(mount);
-        if (mounted && devices.contains(*mounted))
-            points.push_back(mount.mountPoint);
-    }
+    for (const auto& mount : linux_os::MountsOn(*number, true))
+        points.push_back(mount.mountPoint);
     return points;
 }
 

@@ -80,4 +80,21 @@ std::vector<MountEntry> ReadMountInfo(const std::filesystem::path& file)
     return ParseMountInfo(in);
 }
 
+std::vector<SwapEntry> ReadSwaps(const std::filesystem::path& file)
+{
+    std::vector<SwapEntry> entries;
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line); // the header
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        SwapEntry entry;
+        if (!(fields >> entry.file >> entry.type))
+            continue;
+        entry.file = DecodeMountField(entry.file);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
 } // namespace zd::platform::linux_os

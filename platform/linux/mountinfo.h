@@ -1,4 +1,5 @@
-// Reads the kernel's table of mounts (/proc/self/mountinfo).
+// Reads the kernel's table of mounts (/proc/self/mountinfo) and of swap
+// space (/proc/swaps).
 #pragma once
 
 #include <filesystem>
@@ -25,5 +26,13 @@ std::vector<MountEntry> ReadMountInfo(const std::filesystem::path& file = "/proc
 // Undoes the kernel's octal escapes of blanks, tabs, new lines and
 // backslashes ("\040" is a blank).
 std::string DecodeMountField(std::string_view field);
+
+struct SwapEntry {
+    std::string file; // escapes decoded; a device node for swap partitions
+    std::string type; // "partition" or "file"
+};
+
+// The swap space in use, in the table's order. Malformed lines are skipped.
+std::vector<SwapEntry> ReadSwaps(const std::filesystem::path& file = "/proc/swaps");
 
 } // namespace zd::platform::linux_os

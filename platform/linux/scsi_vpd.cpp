@@ -1,6 +1,9 @@
 #include "scsi_vpd.h"
 
 #include <cstddef>
+#include <span>
+
+#include "platform/text.h"
 
 namespace zd::platform::linux_os {
 
@@ -19,17 +22,7 @@ std::string_view Payload(std::string_view page, unsigned char pageCode)
     return page.substr(kHeaderSize, length);
 }
 
-std::string Hex(std::string_view bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0xF];
-    }
-    return text;
-}
+std::string Hex(std::string_view bytes) { return LowerHex(std::as_bytes(std::span(bytes.data(), bytes.size()))); }
 
 } // namespace
 

@@ -10,11 +10,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 bool IsScsiHostName(const std::string& name)
 {
-    return name.size() > 4 && StartsWith(name, "host") &&
+    return name.size() > 4 && name.starts_with("host") &&
            std::all_of(name.begin() + 4, name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
@@ -27,7 +25,7 @@ std::vector<fs::path> ParentDevices(const SysfsDisk& disk, const fs::path& devic
     if (error)
         return parents;
     const std::string& top = devicesRoot.native();
-    while (device.native().size() > top.size() && StartsWith(device.native(), top) &&
+    while (device.native().size() > top.size() && device.native().starts_with(top) &&
            device.native()[top.size()] == '/') {
         parents.push_back(device);
         device = device.parent_path();
@@ -51,9 +49,9 @@ std::string ScsiHostTransport(const fs::path& host)
     if (fs::exists(host / "iscsi_host", error))
         return "ISCSI";
     const std::string driver = ReadAttribute(host / "scsi_host" / host.filename() / "proc_name").value_or("");
-    if (StartsWith(driver, "ahci") || StartsWith(driver, "sata"))
+    if (driver.starts_with("ahci") || driver.starts_with("sata"))
         return "SATA";
-    if (StartsWith(driver, "ata"))
+    if (driver.starts_with("ata"))
         return "ATA";
     return "SCSI";
 }
@@ -62,16 +60,16 @@ std::string ScsiHostTransport(const fs::path& host)
 
 bool IsListedDisk(const SysfsDisk& disk)
 {
-    if (StartsWith(disk.name, "ram") || StartsWith(disk.name, "zram"))
+    if (disk.name.starts_with("ram") || disk.name.starts_with("zram"))
         return false;
-    if (StartsWith(disk.name, "loop"))
+    if (disk.name.starts_with("loop"))
         return ReadAttribute(disk.directory / "loop/backing_file").has_value();
     return true;
 }
 
 std::string DiskCaption(const SysfsDisk& disk)
 {
-    if (StartsWith(disk.name, "loop")) {
+    if (disk.name.starts_with("loop")) {
         if (const auto backing = ReadAttribute(disk.directory / "loop/backing_file"))
             return "Loop device " + fs::path(*backing).filename().string();
     }
@@ -81,14 +79,14 @@ std::string DiskCaption(const SysfsDisk& disk)
 
 std::string DiskModel(const SysfsDisk& disk)
 {
-    if (StartsWith(disk.name, "mmcblk"))
+    if (disk.name.starts_with("mmcblk"))
         return ReadAttribute(disk.directory / "device/name").value_or("");
     const std::string model = ReadAttribute(disk.directory / "device/model").value_or("");
     if (model.empty())
         return model;
     // libata puts "ATA" where the vendor goes; it names no maker.
     const std::string vendor = ReadAttribute(disk.directory / "device/vendor").value_or("");
-    if (vendor.empty() || vendor == "ATA" || StartsWith(model, vendor))
+    if (vendor.empty() || vendor == "ATA" || model.starts_with(vendor))
         return model;
     return vendor + " " + model;
 }
@@ -107,16 +105,16 @@ std::string UsbSerial(const SysfsDisk& disk, const fs::path& devicesRoot)
 
 std::string DiskTransport(const SysfsDisk& disk, const fs::path& devicesRoot)
 {
-    if (StartsWith(disk.name, "loop"))
+    if (disk.name.starts_with("loop"))
         return "LOOP";
-    if (StartsWith(disk.name, "nvme"))
+    if (disk.name.starts_with("nvme"))
         return "NVME";
-    if (StartsWith(disk.name, "vd"))
+    if (disk.name.starts_with("vd"))
         return "VIRTIO";
     const auto parents = ParentDevices(disk, devicesRoot);
     if (std::any_of(parents.begin(), parents.end(), [](const fs::path& p) { return Subsystem(p) == "usb"; }))
         return "USB";
-    if (StartsWith(disk.name, "mmcblk"))
+    if (disk.name.starts_with("mmcblk"))
         return "MMC";
     const auto host = std::find_if(parents.begin(), parents.end(),
                                    [](const fs::path& p) { return IsScsiHostName(p.filename().string()); });
@@ -140,7 +138,7 @@ bool IsRemovableDisk(const SysfsDisk& disk, const fs::path& devicesRoot)
 
 bool IsOpticalDisk(const SysfsDisk& disk)
 {
-    return StartsWith(disk.name, "sr") || ReadAttribute(disk.directory / "device/type") == "5";
+    return disk.name.starts_with("sr") || ReadAttribute(disk.directory / "device/type") == "5";
 }
 
 } // namespace zd::platform::linux_os

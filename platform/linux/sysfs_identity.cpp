@@ -26,8 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 std::string Attribute(const fs::path& file) { return ReadAttribute(file).value_or(""); }
 
 template <class Number> std::optional<Number> ReadNumber(const fs::path& file)
@@ -50,12 +48,12 @@ std::string FirstKnown(std::initializer_list<std::string> values)
 // of vendor, serial and model are no WWN.
 std::string WwidAsWwn(const std::string& wwid)
 {
-    if (StartsWith(wwid, "naa.")) {
+    if (wwid.starts_with("naa.")) {
         std::string hex = wwid.substr(4);
         std::transform(hex.begin(), hex.end(), hex.begin(), [](unsigned char c) { return std::tolower(c); });
         return "0x" + hex;
     }
-    return StartsWith(wwid, "eui.") || StartsWith(wwid, "uuid.") ? wwid : std::string();
+    return wwid.starts_with("eui.") || wwid.starts_with("uuid.") ? wwid : std::string();
 }
 
 std::optional<BackingFile> LoopBackingFile(const fs::path& root, const SysfsDisk& disk)
@@ -163,11 +161,10 @@ std::optional<DeviceIdentity> linux_os::ReadIdentityOf(const std::filesystem::pa
         return ImageFileIdentity(path, status);
     if (!S_ISBLK(status.st_mode))
         return std::nullopt;
-    std::error_code error;
-    const auto sysfsDirectory = std::filesystem::read_symlink(linux_os::SysfsDeviceDir(status.st_rdev), error);
-    if (error)
+    const auto name = linux_os::KernelName(status.st_rdev);
+    if (!name)
         return std::nullopt;
-    return linux_os::ReadSysfsIdentity("/", sysfsDirectory.filename().string());
+    return linux_os::ReadSysfsIdentity("/", *name);
 }
 
 std::optional<DeviceIdentity> ReadDeviceIdentity(const std::filesystem::path& device)

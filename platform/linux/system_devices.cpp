@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <utility>
 
 #include "block_devices.h"
 #include "mountinfo.h"
 #include "platform/system_volume.h"
-#include "sysfs_block.h"
+#include "udev_database.h"
 #include "volume_probe.h"
 
 namespace zd::platform::linux_os {
@@ -58,22 +57,6 @@ std::vector<std::string> OverlayDirectories(const std::string& superOptions)
     }
     std::erase(directories, std::string());
     return directories;
-}
-
-// What udev recorded about a device ("ID_FS_TYPE" -> "zfs_member"); empty
-// when udev keeps no record of it.
-std::map<std::string, std::string> UdevProperties(const fs::path& root, dev_t device)
-{
-    std::map<std::string, std::string> properties;
-    std::ifstream in(root / "run/udev/data" /
-                     ("b" + std::to_string(major(device)) + ":" + std::to_string(minor(device))));
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto equals = line.find('=');
-        if (line.starts_with("E:") && equals != std::string::npos)
-            properties[line.substr(2, equals - 2)] = line.substr(equals + 1);
-    }
-    return properties;
 }
 
 // The mount table under the root, and the devices each mount lies on.
@@ -166,11 +149,15 @@ private:
     {
         std::vector<dev_t> members;
         for (const auto& [name, device] : stack_.ByName()) {
-            auto properties = UdevProperties(stack_.root(), device);
-            if (properties.empty())
-                if (const auto probe = ProbeVolume(stack_.root() / "dev" / name))
-                    properties = {{"ID_FS_TYPE", probe->type}, {"ID_FS_LABEL", probe->label}};
-            if (properties["ID_FS_TYPE"] == "zfs_member" && properties["ID_FS_LABEL"] == pool)
+            const UdevProperties udev(stack_.root(), major(device), minor(device));
+            std::string type = udev.Get("ID_FS_TYPE");
+            std::string label = udev.Get("ID_FS_LABEL");
+            if (udev.empty())
+                if (const auto probe = ProbeVolume(stack_.root() / "dev" / name)) {
+                    type = probe->type;
+                    label = probe->label;
+                }
+            if (type == "zfs_member" && label == pool)
                 members.push_back(device);
         }
         return members;
@@ -251,22 +238,12 @@ SystemDevices::SystemDevices(const fs::path& root, const std::vector<dev_t>& ext
             need(mounts.DevicesOf(*mount), "the live system's medium");
     need(mounts.DevicesHolding(ProcLink(stack_.root() / "proc/self/exe")), "the file system this program runs from");
 
-    // Header line first; then the file name (escaped as in mountinfo) and
-    // its type.
-    std::ifstream swaps(stack_.root() / "proc/swaps");
-    std::string line;
-    std::getline(swaps, line);
-    while (std::getline(swaps, line)) {
-        std::istringstream fields(line);
-        std::string file, type;
-        if (!(fields >> file >> type))
-            continue;
-        file = DecodeMountField(file);
-        if (type == "partition") {
-            if (const auto device = stack_.NodeDevice(file))
+    for (const SwapEntry& swap : ReadSwaps(stack_.root() / "proc/swaps")) {
+        if (swap.type == "partition") {
+            if (const auto device = stack_.NodeDevice(swap.file))
                 need({*device}, "swap space");
         } else {
-            need(mounts.DevicesHolding(file), "swap space");
+            need(mounts.DevicesHolding(swap.file), "swap space");
         }
     }
 

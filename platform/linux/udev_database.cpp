@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "platform/text.h"
+
 namespace zd::platform::linux_os {
 
 namespace {
@@ -25,7 +27,7 @@ UdevProperties::UdevProperties(const std::filesystem::path& root, unsigned major
     std::string line;
     while (std::getline(data, line)) {
         const auto equals = line.find('=');
-        if (line.rfind("E:", 0) == 0 && equals != std::string::npos)
+        if (line.starts_with("E:") && equals != std::string::npos)
             properties_.emplace(line.substr(2, equals - 2), line.substr(equals + 1));
     }
 }
@@ -49,8 +51,7 @@ std::string UdevProperties::GetEncoded(std::string_view key) const
             text += encoded[i];
         }
     }
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return TrimSpaces(text);
 }
 
 } // namespace zd::platform::linux_os

@@ -14,6 +14,9 @@ public:
     // Empty when there is no udev database or no entry for the device.
     UdevProperties(const std::filesystem::path& root, unsigned major, unsigned minor);
 
+    // True when udev recorded nothing about the device.
+    bool empty() const { return properties_.empty(); }
+
     // The property's value; empty when udev did not record it.
     std::string Get(std::string_view key) const;
 

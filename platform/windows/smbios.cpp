@@ -3,16 +3,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/text.h"
+
 namespace zd::platform {
 
 namespace {
-
-std::string Trimmed(std::string text)
-{
-    const auto first = text.find_first_not_of(' ');
-    const auto last = text.find_last_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
 
 // String number `index` (1-based) of a structure whose strings start at
 // `strings`; empty for 0 or a number past its strings.
@@ -24,8 +19,8 @@ std::string StructureString(const uint8_t* strings, const uint8_t* end, uint8_t 
         if (!stop)
             break;
         if (number == index)
-            return Trimmed(
-                std::string(reinterpret_cast<const char*>(strings), static_cast<std::size_t>(stop - strings)));
+            return TrimSpaces(
+                std::string_view(reinterpret_cast<const char*>(strings), static_cast<std::size_t>(stop - strings)));
         strings = stop + 1;
     }
     return {};
