@@ -28,7 +28,7 @@ std::optional<RecordCheck> CheckRecord(const std::filesystem::path& json)
                      : *check.logSha256 == check.record.logSha256 ? LogState::Intact
                                                                   : LogState::Changed;
 
-    check.certificate = std::filesystem::path(json).replace_extension(kCertificateExtension);
+    check.certificate = CertificateBeside(json);
     std::error_code error;
     if (std::filesystem::exists(check.certificate, error)) {
         const auto pdf = ReadFileBytes(check.certificate);

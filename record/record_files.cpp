@@ -32,6 +32,11 @@ std::filesystem::path FileBesideLog(const std::filesystem::path& logFile, std::s
     return logFile.parent_path() / PathFromUtf8(name + std::string(extension));
 }
 
+std::filesystem::path CertificateBeside(const std::filesystem::path& json)
+{
+    return std::filesystem::path(json).replace_extension(kCertificateExtension);
+}
+
 std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesystem::path& logFile)
 {
     const auto logSha256 = platform::Sha256OfFile(logFile);
@@ -40,8 +45,8 @@ std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesys
     record.logFile = Utf8FileName(logFile);
     record.logSha256 = *logSha256;
     const std::string json = RecordToJson(record);
-    SealedRecord sealed{FileBesideLog(logFile, kRecordExtension), FileBesideLog(logFile, kCertificateExtension),
-                        platform::Sha256OfText(json)};
+    const std::filesystem::path jsonFile = FileBesideLog(logFile, kRecordExtension);
+    SealedRecord sealed{jsonFile, CertificateBeside(jsonFile), platform::Sha256OfText(json)};
     if (!WriteRecordFile(sealed.json, json))
         return std::nullopt;
     return sealed;

@@ -18,6 +18,11 @@ inline constexpr std::string_view kCertificateExtension = ".pdf";
 // ".log", shortened (never inside a character) to a file name's limit.
 std::filesystem::path FileBesideLog(const std::filesystem::path& logFile, std::string_view extension);
 
+// The certificate beside a record's JSON, named like it. Named from the JSON
+// rather than the log: the certificate's shorter extension leaves room for
+// every byte of the JSON's name.
+std::filesystem::path CertificateBeside(const std::filesystem::path& json);
+
 struct SealedRecord {
     std::filesystem::path json;
     std::filesystem::path certificate; // where the PDF goes, beside the JSON
