@@ -35,7 +35,9 @@ struct SealedRecord {
 std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesystem::path& logFile);
 
 // A file's name in UTF-8, and a path from UTF-8 text, whatever the system's
-// narrow encoding.
+// narrow encoding. Unlike PathToUtf8 and Utf8ToPath, a POSIX name that is
+// not UTF-8 keeps its bytes both ways, so that a record named on the command
+// line is found and the files named after it stay beside it.
 std::string Utf8FileName(const std::filesystem::path& file);
 std::filesystem::path PathFromUtf8(std::string_view text);
 
