@@ -73,13 +73,8 @@ std::string LogFileName(std::u16string_view driveName, int number)
             c = '_';
     const std::size_t numbered = NumberSuffix(kMaxLogNumber).size();
     const std::size_t room = platform::kMaxFileNameBytes - kFilePrefix.size() - numbered - kFileSuffix.size();
-    if (part.size() > room) {
-        std::size_t cut = room;
-        while (cut > 0 && (static_cast<unsigned char>(part[cut]) & 0xC0) == 0x80)
-            --cut; // back to the first byte of the character that would be split
-        part.resize(cut);
-    }
-    return std::string(kFilePrefix) + part + NumberSuffix(number) + std::string(kFileSuffix);
+    return std::string(kFilePrefix) + std::string(Utf8Prefix(part, room)) + NumberSuffix(number) +
+           std::string(kFileSuffix);
 }
 
 std::string TimeText(std::time_t when)

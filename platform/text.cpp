@@ -150,4 +150,14 @@ std::string PathToUtf8(const std::filesystem::path& path) { return Utf16ToUtf8(P
 
 std::filesystem::path Utf8ToPath(std::string_view text) { return std::filesystem::path(Utf8ToUtf16(text)); }
 
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut; // back to the first byte of the character that would be split
+    return text.substr(0, cut);
+}
+
 } // namespace zd

@@ -42,4 +42,7 @@ std::string PathToUtf8(const std::filesystem::path& path);
 // take a std::string as ANSI).
 std::filesystem::path Utf8ToPath(std::string_view text);
 
+// The text cut to at most maxBytes bytes, never inside a character.
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes);
+
 } // namespace zd
