@@ -26,8 +26,7 @@ class FullVerification {
 public:
     FullVerification(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
                      const PassLayout& layout)
-        : context_(context), block_(block), tail_(tail.first(layout.tailBytes)),
-          wholeBytes_(layout.wholeBlockSectors * kSectorBytes),
+        : context_(context), block_(block), tail_(tail), wholeBytes_(layout.wholeBlockSectors * kSectorBytes),
           unitBytes_(std::max<uint64_t>(kSectorBytes, context.device.sectorSize)),
           buffer_(kVerifyChunkBytes * kReadsInFlight)
     {

@@ -30,8 +30,8 @@ bool StopPass(WipeContext& context, std::optional<WipeFailure>& failure)
     return false;
 }
 
-} // namespace
-
+// Empty when the device has no confirmed identity or is still the device
+// confirmed; otherwise what changed, as DescribeIdentityChange tells it.
 std::string IdentityChange(DeviceRecord& device)
 {
     if (!device.confirmedIdentity)
@@ -41,6 +41,8 @@ std::string IdentityChange(DeviceRecord& device)
         return "what identifies the device can no longer be read";
     return platform::DescribeIdentityChange(*device.confirmedIdentity, *now);
 }
+
+} // namespace
 
 bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
                const PassLayout& layout, std::optional<WipeFailure>& failure)
@@ -68,9 +70,7 @@ bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span
     }
     const TransfersEnd end = RunTransfers(
         *queue, progress, writes, kWritesInFlight,
-        [&](uint64_t write) {
-            queue->Submit(write < blocks ? block : tail.first(layout.tailBytes), sectorOf(write) * kSectorBytes);
-        },
+        [&](uint64_t write) { queue->Submit(write < blocks ? block : tail, sectorOf(write) * kSectorBytes); },
         [&](uint64_t write, bool written) {
             if (!written) {
                 failure = PassFailure(context, WipeFailure::Step::Write, sectorOf(write), queue->LastError());
