@@ -72,8 +72,7 @@ void TargetRun::Run(WipeNotifier& frontEnd)
                         keeping,    replay_,         settings_.verify, settings_.verifyReport};
     WipeOutcome outcome = WipeRun(context);
     if (const auto& verification = outcome.verification)
-        recorder_.Verified(
-            {verification->mode, verification->checked, verification->mismatches, verification->unreadable});
+        recorder_.Verified(*verification);
     if (outcome.failure)
         cause_ = DescribeFailure(*outcome.failure, name_);
     record_ = recorder_.Finished(keeping.runEnd(outcome.completed), cause_);

@@ -9,6 +9,7 @@
 #include "device_access.h"
 #include "platform/aligned_buffer.h"
 #include "run_control.h"
+#include "transfer_loop.h"
 #include "verification.h"
 
 namespace zd {
@@ -25,8 +26,7 @@ class FullVerification {
 public:
     FullVerification(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
                      const PassLayout& layout)
-        : context_(context), block_(block), tail_(tail.first(layout.tailBytes)),
-          wholeBytes_(layout.wholeBlockSectors * kSectorBytes),
+        : context_(context), block_(block), tail_(tail), wholeBytes_(layout.wholeBlockSectors * kSectorBytes),
           unitBytes_(std::max<uint64_t>(kSectorBytes, context.device.sectorSize)),
           buffer_(kVerifyChunkBytes * kReadsInFlight)
     {
@@ -107,32 +107,20 @@ private:
     bool ReadInOrder(platform::ReadQueue& queue, uint64_t count, unsigned depth, const StretchAt& stretchAt,
                      const Take& take)
     {
-        WipeProgress& progress = context_.progress;
         const auto slot = [&](uint64_t index, const Stretch& stretch) {
             return buffer_.span().subspan(index % kReadsInFlight * kVerifyChunkBytes, stretch.bytes);
         };
-        uint64_t submitted = 0;
-        bool draining = false;
-        for (uint64_t taken = 0; taken < count; ++taken) {
-            for (; !draining && submitted < count && submitted - taken < depth; ++submitted) {
-                const Stretch stretch = stretchAt(submitted);
-                queue.Submit(slot(submitted, stretch), stretch.offset);
-            }
-            const bool read = queue.Complete();
-            const Stretch stretch = stretchAt(taken);
-            take(stretch, slot(taken, stretch), read);
+        const auto submit = [&](uint64_t index) {
+            const Stretch stretch = stretchAt(index);
+            queue.Submit(slot(index, stretch), stretch.offset);
+        };
+        const auto takeOne = [&](uint64_t index, bool read) {
+            const Stretch stretch = stretchAt(index);
+            take(stretch, slot(index, stretch), read);
             context_.notifier.WipeProgress();
-            if (!draining && StopOrHoldAsked(progress)) {
-                submitted -= queue.Withdraw();
-                draining = true;
-            }
-            if (draining && taken + 1 == submitted) {
-                draining = false;
-                if (StopRequested(progress))
-                    return false;
-            }
-        }
-        return true;
+            return true;
+        };
+        return RunTransfers(queue, context_.progress, count, depth, submit, takeOne) == TransfersEnd::Done;
     }
 
     // Compares what was read with the pattern a block (or the tail) at a

@@ -20,8 +20,8 @@ inline constexpr unsigned kReadsInFlight = 8;
 inline constexpr std::size_t kFailedSectorsListed = 100;
 
 // Reads back the whole device and compares every 512-byte sector with the
-// block buffer at every whole-block position and with the tail buffer over
-// the tail; an image file's bytes after its last whole sector are compared
+// block buffer at every whole-block position and with the tail buffer
+// (layout.tailBytes long) over the tail; an image file's bytes after its last whole sector are compared
 // as one more sector, numbered after the last. A chunk that cannot be read
 // is read again a device sector at a time, which tells the sectors that
 // cannot be read from those that can (and are compared); an unreadable

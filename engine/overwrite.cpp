@@ -5,6 +5,7 @@
 #include "platform/aligned_buffer.h"
 #include "platform/identity_check.h"
 #include "run_control.h"
+#include "transfer_loop.h"
 #include "verification.h"
 
 namespace zd {
@@ -29,8 +30,8 @@ bool StopPass(WipeContext& context, std::optional<WipeFailure>& failure)
     return false;
 }
 
-} // namespace
-
+// Empty when the device has no confirmed identity or is still the device
+// confirmed; otherwise what changed, as DescribeIdentityChange tells it.
 std::string IdentityChange(DeviceRecord& device)
 {
     if (!device.confirmedIdentity)
@@ -40,6 +41,8 @@ std::string IdentityChange(DeviceRecord& device)
         return "what identifies the device can no longer be read";
     return platform::DescribeIdentityChange(*device.confirmedIdentity, *now);
 }
+
+} // namespace
 
 bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span<const std::byte> tail,
                const PassLayout& layout, std::optional<WipeFailure>& failure)
@@ -65,34 +68,25 @@ bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span
         failure = PassFailure(context, WipeFailure::Step::Write, 0, DeviceError(device));
         return false;
     }
-    uint64_t submitted = 0;
-    bool draining = false; // a stop or hold was asked for: the writes in flight finish first
-    for (uint64_t completed = 0; completed < writes; ++completed) {
-        for (; !draining && submitted < writes && submitted - completed < kWritesInFlight; ++submitted)
-            queue->Submit(submitted < blocks ? block : tail.first(layout.tailBytes),
-                          sectorOf(submitted) * kSectorBytes);
-        if (!queue->Complete()) {
-            failure = PassFailure(context, WipeFailure::Step::Write, sectorOf(completed), queue->LastError());
-            return false; // the queue waits for the writes still in flight
-        }
-        const uint64_t sectors = completed < blocks ? kBlockSectors : layout.tailSectors;
-        device.sectorsWiped += sectors;
-        progress.sectorsDone.fetch_add(sectors);
-        context.notifier.WipeProgress();
-        if (!draining && StopOrHoldAsked(progress)) {
-            submitted -= queue->Withdraw();
-            draining = true;
-        }
-        // The check after a write, made once nothing is in flight.
-        if (draining && completed + 1 == submitted) {
-            draining = false;
-            if (StopRequested(progress)) {
-                queue.reset();
-                return StopPass(context, failure);
+    const TransfersEnd end = RunTransfers(
+        *queue, progress, writes, kWritesInFlight,
+        [&](uint64_t write) { queue->Submit(write < blocks ? block : tail, sectorOf(write) * kSectorBytes); },
+        [&](uint64_t write, bool written) {
+            if (!written) {
+                failure = PassFailure(context, WipeFailure::Step::Write, sectorOf(write), queue->LastError());
+                return false;
             }
-        }
-    }
+            const uint64_t sectors = write < blocks ? kBlockSectors : layout.tailSectors;
+            device.sectorsWiped += sectors;
+            progress.sectorsDone.fetch_add(sectors);
+            context.notifier.WipeProgress();
+            return true;
+        });
+    if (end == TransfersEnd::Failed)
+        return false; // the queue waits for the writes still in flight
     queue.reset();
+    if (end == TransfersEnd::Stopped)
+        return StopPass(context, failure);
     // A pass is complete only once its data is on the device.
     if (!FlushDevice(device)) {
         failure = PassFailure(context, WipeFailure::Step::Flush, 0, DeviceError(device));

@@ -35,10 +35,6 @@ struct PassLayout {
     }
 };
 
-// Empty when the device has no confirmed identity or is still the device
-// confirmed; otherwise what changed, as DescribeIdentityChange tells it.
-std::string IdentityChange(DeviceRecord& device);
-
 // Runs the method's passes over the context's device. A device that is no
 // longer the one confirmed is refused before anything is written. Not completed when the
 // method cannot be run, the device cannot be prepared, a write or a flush
@@ -47,7 +43,7 @@ std::string IdentityChange(DeviceRecord& device);
 WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context);
 
 // One pass: the block buffer at every whole-block position, then the tail
-// buffer. False when it stopped on a request or failed; a failure is
+// buffer, layout.tailBytes long. False when it stopped on a request or failed; a failure is
 // described in `failure`. On a stop request (or a hold) no further write is
 // started and the writes in flight are finished and counted first, so the
 // sectors wiped are exactly those on the device.

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/local_time.h"
 #include "platform/log_directory.h"
 #include "platform/text.h"
 
@@ -22,17 +23,6 @@ std::string OneLine(std::u16string_view text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = '_';
     return line;
-}
-
-std::tm LocalTime(std::time_t when)
-{
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &when);
-#else
-    localtime_r(&when, &local);
-#endif
-    return local;
 }
 
 // " (2)" and up; nothing for the first name.
@@ -83,13 +73,8 @@ std::string LogFileName(std::u16string_view driveName, int number)
             c = '_';
     const std::size_t numbered = NumberSuffix(kMaxLogNumber).size();
     const std::size_t room = platform::kMaxFileNameBytes - kFilePrefix.size() - numbered - kFileSuffix.size();
-    if (part.size() > room) {
-        std::size_t cut = room;
-        while (cut > 0 && (static_cast<unsigned char>(part[cut]) & 0xC0) == 0x80)
-            --cut; // back to the first byte of the character that would be split
-        part.resize(cut);
-    }
-    return std::string(kFilePrefix) + part + NumberSuffix(number) + std::string(kFileSuffix);
+    return std::string(kFilePrefix) + std::string(Utf8Prefix(part, room)) + NumberSuffix(number) +
+           std::string(kFileSuffix);
 }
 
 std::string TimeText(std::time_t when)
@@ -97,7 +82,7 @@ std::string TimeText(std::time_t when)
     static constexpr std::array<std::string_view, 7> kDays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static constexpr std::array<std::string_view, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const std::tm t = LocalTime(when);
+    const std::tm t = platform::ToLocalTime(when).fields;
     return std::string(kDays[static_cast<std::size_t>(t.tm_wday) % 7]) + " " +
            std::string(kMonths[static_cast<std::size_t>(t.tm_mon) % 12]) + " " + TwoDigits(t.tm_mday) + " " +
            TwoDigits(t.tm_hour) + ":" + TwoDigits(t.tm_min) + ":" + TwoDigits(t.tm_sec) + " " +

@@ -85,7 +85,6 @@ VerifyResult VerifyLastPass(WipeContext& context, std::span<const std::byte> blo
                 break;
             }
         }
-        readBuffer.Zero();
     }
     return result;
 }

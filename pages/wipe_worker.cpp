@@ -44,8 +44,7 @@ struct WorkerRun {
 void KeepRecord(WorkerRun& run, const WipeOutcome& outcome)
 {
     if (const auto& verification = outcome.verification)
-        run.recorder.Verified(
-            {verification->mode, verification->checked, verification->mismatches, verification->unreadable});
+        run.recorder.Verified(*verification);
     const std::string cause =
         outcome.failure ? DescribeFailure(*outcome.failure, run.context.device.devicePath.string()) : std::string();
     record::ErasureRecord erasure = run.recorder.Finished(run.keeping.runEnd(outcome.completed), cause);

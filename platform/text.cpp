@@ -171,4 +171,14 @@ std::string LowerHex(std::span<const std::byte> bytes)
     return hex;
 }
 
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut; // back to the first byte of the character that would be split
+    return text.substr(0, cut);
+}
+
 } // namespace zd

@@ -50,4 +50,7 @@ std::string TrimSpaces(std::string_view text);
 // Two lower-case hexadecimal digits for each byte ("00ff").
 std::string LowerHex(std::span<const std::byte> bytes);
 
+// The text cut to at most maxBytes bytes, never inside a character.
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes);
+
 } // namespace zd

@@ -288,7 +288,7 @@ std::vector<Row> VerificationRows(const ErasureRecord& record)
         {samples ? "Samples checked" : "Sectors checked", Q(GroupedNumber(v.checked))},
         {"Mismatches", Q(GroupedNumber(v.mismatches))},
         {"Unreadable", Q(GroupedNumber(v.unreadable))},
-        {"Result", v.passed() ? "Passed" : "Failed"},
+        {"Result", v.failures() == 0 ? "Passed" : "Failed"},
     };
 }
 

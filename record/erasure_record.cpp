@@ -10,7 +10,7 @@ std::string OutcomeText(RunEnd end, std::string_view cause, const std::optional<
 {
     switch (end) {
     case RunEnd::Completed:
-        return std::string(verification && !verification->passed() ? kErasedVerificationFailed : kErased);
+        return std::string(verification && verification->failures() > 0 ? kErasedVerificationFailed : kErased);
     case RunEnd::Cancelled:
         return std::string(kCancelled);
     case RunEnd::Terminated:

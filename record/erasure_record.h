@@ -47,14 +47,9 @@ struct PassRecord {
 // Samples or Full, as the run verified.
 using VerifyMode = zd::VerifyMode;
 
-struct VerificationRecord {
-    VerifyMode mode = VerifyMode::Samples;
-    uint64_t checked = 0; // samples, or sectors, read back
-    uint64_t mismatches = 0;
-    uint64_t unreadable = 0;
-
-    bool passed() const { return mismatches == 0 && unreadable == 0; }
-};
+// What reading back found, as the engine reports it; the record keeps its
+// mode and counts.
+using VerificationRecord = zd::VerifyResult;
 
 struct ErasureRecord {
     int schemaVersion = kSchemaVersion;

@@ -2,6 +2,7 @@
 
 #include "certificate_metadata.h"
 #include "platform/sha256.h"
+#include "platform/text.h"
 #include "record_files.h"
 #include "record_json.h"
 
@@ -21,14 +22,14 @@ std::optional<RecordCheck> CheckRecord(const std::filesystem::path& json)
 
     // Only a file name: the log is looked for beside the record, wherever
     // the two have been moved together.
-    const std::filesystem::path logName = PathFromUtf8(check.record.logFile);
+    const std::filesystem::path logName = Utf8ToPath(check.record.logFile);
     check.log = json.parent_path() / logName.filename();
     check.logSha256 = platform::Sha256OfFile(check.log);
     check.logState = !check.logSha256                             ? LogState::Missing
                      : *check.logSha256 == check.record.logSha256 ? LogState::Intact
                                                                   : LogState::Changed;
 
-    check.certificate = std::filesystem::path(json).replace_extension(kCertificateExtension);
+    check.certificate = CertificateBeside(json);
     std::error_code error;
     if (std::filesystem::exists(check.certificate, error)) {
         const auto pdf = ReadFileBytes(check.certificate);

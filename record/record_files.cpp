@@ -5,6 +5,7 @@
 
 #include "platform/log_directory.h"
 #include "platform/sha256.h"
+#include "platform/text.h"
 #include "record_json.h"
 
 namespace zd::record {
@@ -19,17 +20,17 @@ std::filesystem::path PathFromUtf8(std::string_view text) { return std::u8string
 
 std::filesystem::path FileBesideLog(const std::filesystem::path& logFile, std::string_view extension)
 {
-    std::string name = Utf8FileName(logFile);
+    const std::string fileName = Utf8FileName(logFile);
+    std::string_view name = fileName;
     if (name.ends_with(".log"))
-        name.resize(name.size() - 4);
+        name.remove_suffix(4);
     const std::size_t room = platform::kMaxFileNameBytes - extension.size();
-    if (name.size() > room) {
-        std::size_t cut = room;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-            --cut; // back to the first byte of the character that would be split
-        name.resize(cut);
-    }
-    return logFile.parent_path() / PathFromUtf8(name + std::string(extension));
+    return logFile.parent_path() / PathFromUtf8(std::string(Utf8Prefix(name, room)) + std::string(extension));
+}
+
+std::filesystem::path CertificateBeside(const std::filesystem::path& json)
+{
+    return std::filesystem::path(json).replace_extension(kCertificateExtension);
 }
 
 std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesystem::path& logFile)
@@ -40,8 +41,8 @@ std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesys
     record.logFile = Utf8FileName(logFile);
     record.logSha256 = *logSha256;
     const std::string json = RecordToJson(record);
-    SealedRecord sealed{FileBesideLog(logFile, kRecordExtension), FileBesideLog(logFile, kCertificateExtension),
-                        platform::Sha256OfText(json)};
+    const std::filesystem::path jsonFile = FileBesideLog(logFile, kRecordExtension);
+    SealedRecord sealed{jsonFile, CertificateBeside(jsonFile), platform::Sha256OfText(json)};
     if (!WriteRecordFile(sealed.json, json))
         return std::nullopt;
     return sealed;

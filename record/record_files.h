@@ -18,6 +18,11 @@ inline constexpr std::string_view kCertificateExtension = ".pdf";
 // ".log", shortened (never inside a character) to a file name's limit.
 std::filesystem::path FileBesideLog(const std::filesystem::path& logFile, std::string_view extension);
 
+// The certificate beside a record's JSON, named like it. Named from the JSON
+// rather than the log: the certificate's shorter extension leaves room for
+// every byte of the JSON's name.
+std::filesystem::path CertificateBeside(const std::filesystem::path& json);
+
 struct SealedRecord {
     std::filesystem::path json;
     std::filesystem::path certificate; // where the PDF goes, beside the JSON
@@ -30,7 +35,9 @@ struct SealedRecord {
 std::optional<SealedRecord> SealRecord(ErasureRecord& record, const std::filesystem::path& logFile);
 
 // A file's name in UTF-8, and a path from UTF-8 text, whatever the system's
-// narrow encoding.
+// narrow encoding. Unlike PathToUtf8 and Utf8ToPath, a POSIX name that is
+// not UTF-8 keeps its bytes both ways, so that a record named on the command
+// line is found and the files named after it stay beside it.
 std::string Utf8FileName(const std::filesystem::path& file);
 std::filesystem::path PathFromUtf8(std::string_view text);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "engine/run_control.h"
@@ -89,6 +90,13 @@ TEST_F(RecordOfARun, CompletedRunNamesEveryPassAsWrittenAndIsSealedBesideItsLog)
     EXPECT_EQ(check->certificateState, record::CertificateState::Absent);
     EXPECT_EQ(check->recordSha256, sealed->sha256);
     EXPECT_TRUE(check->intact());
+
+    // A log name at the limit: the JSON's longer extension costs it a byte.
+    const std::filesystem::path longLog = logDirectory.path() / (std::string(251, 'x') + ".log");
+    std::filesystem::copy_file(log.file(), longLog);
+    const record::SealedRecord longSealed = record::SealRecord(sealedRun, longLog).value();
+    EXPECT_EQ(record::CheckRecord(longSealed.json).value().certificate, longSealed.certificate)
+        << "verify-record looks for the certificate where it was written";
 
     std::string logBytes = record::ReadFileBytes(log.file()).value();
     logBytes[logBytes.size() / 2] ^= 0x01;
