@@ -71,11 +71,9 @@ void TargetRun::Run(WipeNotifier& frontEnd)
     WipeContext context{selection_, *target_.device, progress_,        log_,
                         keeping,    replay_,         settings_.verify, settings_.verifyReport};
     WipeOutcome outcome = WipeRun(context);
-    if (const auto& verification = outcome.verification)
-        recorder_.Verified(*verification);
-    if (outcome.failure)
-        cause_ = DescribeFailure(*outcome.failure, name_);
-    record_ = recorder_.Finished(keeping.runEnd(outcome.completed), cause_);
+    auto finished = keeping.Finish(outcome, name_);
+    record_ = std::move(finished.record);
+    cause_ = std::move(finished.cause);
     if (!log_.logPath.empty())
         logFile_ = log_.file();
     outcome_ = std::move(outcome);

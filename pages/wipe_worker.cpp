@@ -6,6 +6,7 @@
 
 #include "engine/wipe_run.h"
 #include "platform/host_info.h"
+#include "platform/text.h"
 #include "record/certificate_pdf.h"
 #include "record/pass_plan.h"
 #include "record/record_files.h"
@@ -21,7 +22,7 @@ struct WorkerRun {
               WipeProgress& progress)
         : notifier(page, std::move(showLog)), plan(record::PlanPasses(selection.algorithmId, selection.customString)),
           identity(device.confirmedIdentity.value_or(platform::DeviceIdentity{})),
-          keeping(notifier, recorder, selection, progress),
+          deviceName(PathToUtf8(device.devicePath)), keeping(notifier, recorder, selection, progress),
           context{selection, device, progress, g_runLog, keeping, plan ? plan->replay : SystemRandomSource()},
           methodName(Utf16ToUtf8(FixedTextView(selection.algorithmName)))
     {
@@ -32,6 +33,9 @@ struct WorkerRun {
     // random bytes and the run replays them.
     std::optional<record::PassPlan> plan;
     platform::DeviceIdentity identity;
+    // The device record goes with the progress page when the run shows the
+    // home page, before the record of the run is finished.
+    std::string deviceName;
     record::RunRecorder recorder;
     record::RecordKeepingNotifier keeping;
     WipeContext context;
@@ -43,11 +47,7 @@ struct WorkerRun {
 // of the run's pages is touched: they are gone by now.
 void KeepRecord(WorkerRun& run, const WipeOutcome& outcome)
 {
-    if (const auto& verification = outcome.verification)
-        run.recorder.Verified(*verification);
-    const std::string cause =
-        outcome.failure ? DescribeFailure(*outcome.failure, run.context.device.devicePath.string()) : std::string();
-    record::ErasureRecord erasure = run.recorder.Finished(run.keeping.runEnd(outcome.completed), cause);
+    record::ErasureRecord erasure = run.keeping.Finish(outcome, run.deviceName).record;
     if (!run.recorder.reachedDevice() || run.keeping.logFile().empty())
         return;
     const auto sealed = record::SealRecord(erasure, run.keeping.logFile());

@@ -48,4 +48,13 @@ RunEnd RecordKeepingNotifier::runEnd(bool completed) const
     return stoppedOnRequest_ ? RunEnd::Cancelled : RunEnd::Terminated;
 }
 
+RecordKeepingNotifier::Finished RecordKeepingNotifier::Finish(const WipeOutcome& outcome, std::string_view device)
+{
+    if (const auto& verification = outcome.verification)
+        recorder_.Verified(*verification);
+    std::string cause = outcome.failure ? DescribeFailure(*outcome.failure, device) : std::string();
+    ErasureRecord record = recorder_.Finished(runEnd(outcome.completed), cause);
+    return {std::move(record), std::move(cause)};
+}
+
 } // namespace zd::record

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/wipe_notifier.h"
+#include "engine/wipe_outcome.h"
 #include "engine/wipe_state.h"
 #include "run_recorder.h"
 
@@ -30,6 +31,14 @@ public:
     // completed: a run that did not was cancelled when the engine had
     // stopped on a request by the time it showed the outcome.
     RunEnd runEnd(bool completed) const;
+
+    // The run's record once WipeRun has returned `outcome`, with its
+    // verification and the cause of a failure, said of `device`.
+    struct Finished {
+        ErasureRecord record;
+        std::string cause; // empty unless the run failed
+    };
+    Finished Finish(const WipeOutcome& outcome, std::string_view device);
 
     // The run log the engine handed over for the viewer, once it has.
     const std::filesystem::path& logFile() const { return logFile_; }

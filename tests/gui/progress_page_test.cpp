@@ -50,9 +50,11 @@ public:
         return qobject_cast<CProcessWnd*>(shown_.PageHost().CurrentPage());
     }
     bool AtHome() { return shown_.PageHost().CurrentPageKind() == PageKind::Home; }
-    std::string Log()
+    // The run log, or the file of that name with another extension beside it.
+    std::string Log(const QString& extension = QStringLiteral(".log"))
     {
-        std::ifstream in(logs_.filePath(QStringLiteral("Drive__Fake disk.log")).toStdString(), std::ios::binary);
+        std::ifstream in(logs_.filePath(QStringLiteral("Drive__Fake disk") + extension).toStdString(),
+                         std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     LogViewerRecorder& Viewer() { return viewer_; }
@@ -308,6 +310,22 @@ private slots:
         QVERIFY(log.find("0/3 Pass Cancelled.") != std::string::npos);
         QVERIFY(log.find("Pass Completed.") == std::string::npos);
         QCOMPARE(zd::g_wipeProgress.get()->state.load(), int32_t{zd::Idle});
+    }
+
+    void aFailedWriteEndsTheRunWithItsCauseInTheRecord()
+    {
+        FakeConfirmedWipe wipe(4 * kBlockBytes);
+        wipe.disk->failWriteNumber = 2;
+        QVERIFY(wipe.Confirm(kDodM, u"Fake disk"));
+        ProgressFrame shown;
+        AnsweringBoxes boxes;
+        shown.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(shown.AtHome(), 30000);
+        QCOMPARE(boxes.Texts(), std::vector<QString>{QStringLiteral("Operation terminated.")});
+        // Finished on the worker once the page, and the device record with
+        // it, are gone.
+        QTRY_VERIFY(shown.Log(QStringLiteral(".json")).find("\"Terminated: pass 1 failed to write at sector 512") !=
+                    std::string::npos);
     }
 
     void aStaleCancelFromAnEarlierRunDoesNotStopTheNextOne()
