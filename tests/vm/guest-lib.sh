@@ -1,0 +1,49 @@
+# Helpers for scenario scripts inside the guest (". /etc/vm-guest.sh").
+
+# The block devices a scenario is about: every disk but loop and RAM ones.
+vm_disks() {
+  ls /sys/block | grep -v -e '^loop' -e '^ram'
+}
+
+# Waits until N disks are there (controllers probe them one after another).
+vm_wait_disks() {
+  tries=0
+  while [ "$(vm_disks | wc -l)" -lt "$1" ]; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 600 ]; then
+      echo "only these disks appeared: $(vm_disks | tr '\n' ' ')"
+      return 1
+    fi
+    usleep 100000
+  done
+}
+
+# The disk whose size is BYTES: the bed tells its disks apart by size,
+# without asking the program under test.
+vm_disk_of_size() {
+  for disk in $(vm_disks); do
+    if [ "$(($(cat "/sys/block/$disk/size") * 512))" -eq "$1" ]; then
+      echo "/dev/$disk"
+      return 0
+    fi
+  done
+  echo "no disk of $1 bytes among: $(vm_disks | tr '\n' ' ')" >&2
+  return 1
+}
+
+# Asks the first process to make DEVICE the root file system and to run
+# the scenario again there with the argument "rooted".
+vm_switch_root() {
+  echo "$1" >/run/vm-new-root
+  exit 200
+}
+
+# Waits until a file exists (at most 60 seconds).
+vm_wait_for() {
+  tries=0
+  while [ ! -e "$1" ]; do
+    tries=$((tries + 1))
+    [ "$tries" -gt 600 ] && return 1
+    usleep 100000
+  done
+}
