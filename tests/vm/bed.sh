@@ -77,7 +77,7 @@ vm_fetch_kernel() {
 # Modules of the emulated controllers, the file systems and the stacks the
 # scenarios build; their dependencies come along.
 VM_MODULES=(virtio_pci virtio_blk virtio_scsi nvme ahci sd_mod xhci_pci usb_storage uas
-  ext4 vfat nls_cp437 nls_utf8 nls_ascii dm_mod raid1 md_mod)
+  ext4 crc32c_generic vfat nls_cp437 nls_utf8 nls_ascii dm_mod raid1 md_mod)
 
 # Copies a file to DEST in the tree and, for a program or library, every
 # library it loads, at their own paths.
@@ -284,4 +284,26 @@ with open(sys.argv[1], "r+b") as f:
 # The part of a scenario's output between the lines "--- NAME" and "--- end".
 vm_section() {
   sed -n "/^--- $2\$/,/^--- end\$/p" "$1" | sed '1d;$d'
+}
+
+# vm_partitioned_image IMAGE FS:MIB...: a GPT on an existing image, one
+# partition per argument from 1 MiB on, each formatted (ext4 or vfat).
+vm_partitioned_image() {
+  local image=$1 start=2048 table="label: gpt" part fs sectors
+  shift
+  for part in "$@"; do
+    sectors=$((${part#*:} * 2048))
+    table+=$'\n'"start=$start, size=$sectors, type=linux"
+    start=$((start + sectors))
+  done
+  sfdisk -q "$image" <<<"$table" >/dev/null
+  start=2048
+  for part in "$@"; do
+    fs=${part%%:*} sectors=$((${part#*:} * 2048))
+    case $fs in
+    ext4) mkfs.ext4 -q -F -E offset=$((start * 512)) "$image" $((sectors / 2))k ;;
+    vfat) mkfs.vfat --offset "$start" "$image" $((sectors / 2)) >/dev/null 2>&1 ;;
+    esac
+    start=$((start + sectors))
+  done
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # One machine with a disk of each kind that users wipe: the program lists
-# each as QEMU describes it, then wipes them all side by side; the host
-# then finds every byte of every image overwritten.
+# each as QEMU describes it, then wipes them all side by side; and a disk
+# whose ext4 and vfat partitions are mounted, refused while one is busy and
+# else unmounted and wiped. The host then finds every byte of every image
+# overwritten.
 # Usage: disks_test.sh WORK (the directory the vm_bed test built)
 set -euo pipefail
 . "$(dirname "$0")/bed.sh"
@@ -18,10 +20,14 @@ vm_disk_sata sata "$dir/sata.img" "ZD SATA DISK 7200" ZDSATA0002 0x5000c50012345
 vm_disk_scsi scsi "$dir/scsi.img" ZDVENDOR "ZD SCSI SSD" ZDSCSI0003 0x5000c500aabbccdd 1
 vm_disk_usb usb "$dir/usb.img" ZDUSB0004
 vm_disk_virtio virtio "$dir/virtio.img" ZDVIRTIO05
+parted_size=$((24 << 20))
+vm_filled_image "$dir/parted.img" $parted_size
+vm_partitioned_image "$dir/parted.img" ext4:8 vfat:8
+vm_disk_virtio parted "$dir/parted.img" ZDPARTED06
 
 cat >"$dir/guest.sh" <<GUEST
 . /etc/vm-guest.sh
-vm_wait_disks 5 || exit 1
+vm_wait_disks 6 || exit 1
 echo "--- names"
 targets=
 for entry in $kinds; do
@@ -34,8 +40,27 @@ echo "--- list"
 zeza-dera-cli list --json --physical 2>/tmp/list.err || exit 1
 echo "--- end"
 cat /tmp/list.err
-mkdir -p /tmp/logs
-zeza-dera-cli wipe \$targets --method 16 --custom ZDVMTEST --yes --force-unknown-system --log-dir /tmp/logs
+mkdir -p /tmp/logs /mnt/a /mnt/b
+wipe() {
+  zeza-dera-cli wipe "\$@" --method 16 --custom ZDVMTEST --yes --force-unknown-system --log-dir /tmp/logs
+}
+mounted() {
+  echo "mounted: \$(grep -c -e ' /mnt/a ' -e ' /mnt/b ' /proc/self/mountinfo)"
+}
+parted=\$(vm_disk_of_size $parted_size) || exit 1
+mount -t ext4 \${parted}1 /mnt/a && mount -t vfat \${parted}2 /mnt/b || exit 1
+echo data >/mnt/a/file && echo data >/mnt/b/file || exit 1
+(cd /mnt/b && exec sleep 600) &
+holder=\$!
+wipe \$parted
+echo "busy wipe exit \$?"
+mounted
+kill \$holder
+wait \$holder
+wipe \$parted
+echo "partitioned wipe exit \$?"
+mounted
+wipe \$targets
 GUEST
 
 status=0
@@ -69,5 +94,17 @@ for line in sys.stdin:
 json.dump(expected, sys.stdout)' >"$dir/expected.json"
 vm_section "$dir/output.txt" list >"$dir/listing.json"
 vm_check identity "$dir/expected.json" "$dir/listing.json"
-vm_check pattern ZDVMTEST "$dir"/{nvme,sata,scsi,usb,virtio}.img
+vm_check pattern ZDVMTEST "$dir"/{nvme,sata,scsi,usb,virtio,parted}.img
+
+# The partitioned disk: refused before its confirmation while a process
+# works in /mnt/b, then both partitions unmounted and the disk wiped.
+expect() {
+  grep -qxF -- "$1" "$dir/output.txt" || vm_fail "the guest did not report: $1"
+}
+expect "busy wipe exit 2"
+grep -q "/mnt/b is busy: in use by [0-9]* (sleep)" "$dir/output.txt" || vm_fail "the busy refusal does not name the process"
+expect "Mount points: /mnt/a, /mnt/b"
+expect "partitioned wipe exit 0"
+[ "$(grep -c '^mounted: ' "$dir/output.txt")" -eq 2 ] && expect "mounted: 2" && expect "mounted: 0" ||
+  vm_fail "the partitions were not mounted while busy and unmounted after the wipe"
 echo "every disk listed as described and wholly overwritten"
