@@ -108,7 +108,7 @@ vm_build_tree() {
   local tree=$1 file dest module applet
   shift
   rm -rf "$tree"
-  mkdir -p "$tree"/{bin,sbin,usr/bin,usr/sbin,proc,sys,dev,tmp,run,mnt,etc,newroot}
+  mkdir -p "$tree"/{bin,sbin,usr/bin,usr/sbin,proc,sys,dev,tmp,run,mnt,etc,newroot,root,var/cache/fontconfig}
   cp "$(command -v busybox)" "$tree/bin/busybox"
   for applet in $("$tree/bin/busybox" --list); do
     [ -e "$tree/bin/$applet" ] || ln -s busybox "$tree/bin/$applet"
@@ -306,4 +306,11 @@ vm_partitioned_image() {
     esac
     start=$((start + sectors))
   done
+}
+
+# vm_root_file_system IMAGE OFFSET_BYTES SIZE_MIB: an ext4 file system at
+# the offset of the image that holds the guest's whole tree, to boot on as
+# its root (vm_switch_root).
+vm_root_file_system() {
+  mkfs.ext4 -q -F -L zdroot -E offset="$2" -d "$VM_INITRAMFS.tree" "$1" "$3"M
 }
