@@ -74,6 +74,25 @@ vm_fetch_kernel() {
   VM_KERNEL_VERSION=${VM_KERNEL##*/vmlinuz-}
 }
 
+# The tools that build the stacks a system may live on (LVM, md RAID),
+# for the guest only: downloaded from Debian's archive and unpacked in
+# CACHE/storage-tools, which VM_TOOLS_ROOT names. Their libraries that the
+# host lacks are found there too.
+VM_TOOL_PACKAGES=(lvm2 dmsetup libdevmapper1.02.1 libdevmapper-event1.02.1 libaio1 mdadm)
+vm_fetch_storage_tools() {
+  local cache=$1 package
+  VM_TOOLS_ROOT=$cache/storage-tools
+  if [ ! -e "$VM_TOOLS_ROOT/.unpacked" ]; then
+    rm -rf "$VM_TOOLS_ROOT" "$cache/tools-download"
+    mkdir -p "$cache/tools-download"
+    (cd "$cache/tools-download" && apt-get download -q -o APT::Sandbox::User=root "${VM_TOOL_PACKAGES[@]}" >/dev/null) ||
+      vm_skip "${VM_TOOL_PACKAGES[*]} cannot be downloaded"
+    for package in "$cache"/tools-download/*.deb; do dpkg-deb -x "$package" "$VM_TOOLS_ROOT"; done
+    rm -rf "$cache/tools-download"
+    touch "$VM_TOOLS_ROOT/.unpacked"
+  fi
+}
+
 # Modules of the emulated controllers, the file systems and the stacks the
 # scenarios build; their dependencies come along.
 VM_MODULES=(virtio_pci virtio_blk virtio_scsi nvme ahci sd_mod xhci_pci usb_storage uas
@@ -82,13 +101,15 @@ VM_MODULES=(virtio_pci virtio_blk virtio_scsi nvme ahci sd_mod xhci_pci usb_stor
 # Copies a file to DEST in the tree and, for a program or library, every
 # library it loads, at their own paths.
 vm_copy_with_libraries() {
-  local tree=$1 file=$2 dest=$3 library
+  local tree=$1 file=$2 dest=$3 library target
   mkdir -p "$tree$(dirname "$dest")"
   cp -L "$file" "$tree$dest"
-  for library in $(ldd "$file" 2>/dev/null | grep -o '/[^ ]*'); do
-    [ -e "$tree$library" ] && continue
-    mkdir -p "$tree$(dirname "$library")"
-    cp -L "$library" "$tree$library"
+  for library in $(LD_LIBRARY_PATH=${VM_TOOLS_ROOT:+$VM_TOOLS_ROOT/lib/x86_64-linux-gnu} ldd "$file" 2>/dev/null |
+    grep -o '/[^ ]*'); do
+    target=${library#"${VM_TOOLS_ROOT:-/nonexistent}"}
+    [ -e "$tree$target" ] && continue
+    mkdir -p "$tree$(dirname "$target")"
+    cp -L "$library" "$tree$target"
   done
 }
 
@@ -313,4 +334,34 @@ vm_partitioned_image() {
 # its root (vm_switch_root).
 vm_root_file_system() {
   mkfs.ext4 -q -F -L zdroot -E offset="$2" -d "$VM_INITRAMFS.tree" "$1" "$3"M
+}
+
+# vm_check_system_refusals OUTPUT MARKED... -- FREE...: checks what
+# vm_system_checks reported: the system's drive was found, every refused
+# wipe was refused as the running system's, the others were wiped, and the
+# listing marks each MARKED device as holding the running system and no
+# FREE one.
+vm_check_system_refusals() {
+  local output=$1 device code refusals=0
+  shift
+  ! grep -q "cannot be determined" "$output" || vm_fail "the drive of the running system was not found"
+  while read -r device code; do
+    refusals=$((refusals + 1))
+    [ "$code" -eq 2 ] || vm_fail "the wipe of $device ended with exit code $code, not refused"
+    grep -qF "refusing to wipe $device: it holds the running system" "$output" ||
+      vm_fail "$device was not refused as the running system's"
+  done < <(sed -n 's/^refused wipe \([^ ]*\) exit \([0-9]*\)$/\1 \2/p' "$output")
+  [ "$refusals" -gt 0 ] || vm_fail "the guest reported no refused wipe"
+  grep -qx "wipe of the others exit 0" "$output" || vm_fail "the devices apart from the system's were not wiped"
+  vm_section "$output" list | python3 -c '
+import json, sys
+listing = json.load(sys.stdin)
+marked = {entry["deviceName"] for kind in listing.values() for entry in kind if entry["holdsRunningSystem"]}
+split = sys.argv.index("--")
+missing = set(sys.argv[1:split]) - marked
+wrong = set(sys.argv[split + 1:]) & marked
+if missing or wrong:
+    sys.exit(f"FAIL: the listing marks {sorted(marked)} as holding the running system: "
+             f"{sorted(missing)} missing, {sorted(wrong)} wrongly marked")
+' "$@"
 }

@@ -47,3 +47,28 @@ vm_wait_for() {
     usleep 100000
   done
 }
+
+# With the root switched to a stack of disks: lists the drives, tries to
+# wipe each of the devices given after "--" (each must be refused as the
+# running system's) and then wipes the OTHER devices (which must go). The
+# host checks the report with vm_check_system_refusals.
+vm_system_checks() {
+  others=
+  while [ "$1" != -- ]; do
+    others="$others $1"
+    shift
+  done
+  shift
+  echo "root: $(grep ' / / ' /proc/self/mountinfo | cut -d ' ' -f 3)"
+  echo "--- list"
+  zeza-dera-cli list --json 2>/tmp/list.err || return 1
+  echo "--- end"
+  cat /tmp/list.err
+  mkdir -p /tmp/logs
+  for refused in "$@"; do
+    zeza-dera-cli wipe "$refused" --method 1 --yes --log-dir /tmp/logs
+    echo "refused wipe $refused exit $?"
+  done
+  zeza-dera-cli wipe $others --method 16 --custom ZDVMTEST --yes --log-dir /tmp/logs
+  echo "wipe of the others exit $?"
+}

@@ -25,19 +25,8 @@ if [ "\$1" = initial ]; then
   vm_switch_root \${system}1
 fi
 other=\$(vm_disk_of_size $other_size) || exit 1
-echo "root: \$(grep ' / / ' /proc/self/mountinfo | cut -d ' ' -f 3)"
-echo "--- list"
-zeza-dera-cli list --json 2>/tmp/list.err || exit 1
-echo "--- end"
-cat /tmp/list.err
-mkdir -p /tmp/logs
-for refused in \$system \${system}1; do
-  zeza-dera-cli wipe \$refused --method 1 --yes --log-dir /tmp/logs
-  echo "wipe \$refused exit \$?"
-done
-zeza-dera-cli wipe \$other \${system}2 --method 16 --custom ZDVMTEST --yes --log-dir /tmp/logs
-echo "wipe of the others exit \$?"
 echo "names: \$system \$other"
+vm_system_checks \$other \${system}2 -- \$system \${system}1
 GUEST
 
 status=0
@@ -46,27 +35,8 @@ cat "$dir/output.txt"
 [ "$status" -eq 0 ] || vm_fail "the guest's script ended with exit code $status"
 
 read -r system other < <(sed -n 's/^names: //p' "$dir/output.txt")
-expect() {
-  grep -qxF -- "$1" "$dir/output.txt" || vm_fail "the guest did not report: $1"
-}
-expect "root: 8:1"
-! grep -q "cannot be determined" "$dir/output.txt" || vm_fail "the system's drive was not found"
-expect "wipe $system exit 2"
-expect "wipe ${system}1 exit 2"
-[ "$(grep -c "refusing to wipe $system[1]*: it holds the running system" "$dir/output.txt")" -eq 2 ] ||
-  vm_fail "the system disk and its root partition were not refused as the running system's"
-expect "wipe of the others exit 0"
-
-# The listing marks the disk and the root's volume, nothing else.
-vm_section "$dir/output.txt" list | python3 -c '
-import json, sys
-listing = json.load(sys.stdin)
-marked = sorted(entry["deviceName"] for kind in listing.values() for entry in kind if entry["holdsRunningSystem"])
-expected = sorted([sys.argv[1], sys.argv[1] + "1"])
-if marked != expected:
-    sys.exit(f"FAIL: marked as holding the running system: {marked}, expected {expected}")
-' "$system"
-
+grep -qx "root: 8:1" "$dir/output.txt" || vm_fail "the guest's root is not the SATA disk's first partition"
+vm_check_system_refusals "$dir/output.txt" "$system" "${system}1" -- "$other" "${system}2"
 vm_check pattern ZDVMTEST "$dir/other.img"
 dd if="$dir/system.img" of="$dir/data-partition.img" bs=1M skip=161 count=16 status=none
 vm_check pattern ZDVMTEST "$dir/data-partition.img"
