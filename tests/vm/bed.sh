@@ -54,7 +54,8 @@ vm_kernel_package() {
 # Sets VM_KERNEL (the kernel image), VM_KERNEL_VERSION and VM_MODULE_ROOT
 # (a tree with lib/modules/VERSION). Downloads once per cache.
 vm_fetch_kernel() {
-  local cache=$1 package
+  local cache package
+  cache=$(realpath -m "$1")
   mkdir -p "$cache"
   package=$(vm_kernel_package)
   [ -n "$package" ] || vm_skip "no Debian 6.1 kernel package is known to apt (apt-get update?)"
@@ -80,7 +81,8 @@ vm_fetch_kernel() {
 # host lacks are found there too.
 VM_TOOL_PACKAGES=(lvm2 dmsetup libdevmapper1.02.1 libdevmapper-event1.02.1 libaio1 mdadm)
 vm_fetch_storage_tools() {
-  local cache=$1 package
+  local cache package
+  cache=$(realpath -m "$1")
   VM_TOOLS_ROOT=$cache/storage-tools
   if [ ! -e "$VM_TOOLS_ROOT/.unpacked" ]; then
     rm -rf "$VM_TOOLS_ROOT" "$cache/tools-download"
@@ -168,8 +170,8 @@ vm_build_initramfs() {
   mv "$out.part" "$out"
 }
 
-# --- Disks. Each call adds one emulated disk over an image file (created
-# sparse of SIZE when it does not exist yet).
+# --- Disks. Each call adds one emulated disk over an image file, with the
+# device id ID-dev (what the guest's vm_unplug names).
 VM_QEMU_DISKS=()
 vm_image() {
   local image=$1 size=$2
@@ -182,12 +184,12 @@ vm_drive() {
 vm_disk_nvme() {
   vm_drive "$1" "$2"
   VM_QEMU_DISKS+=(-device "nvme,id=$1-ctrl,serial=$3"
-    -device "nvme-ns,drive=$1,bus=$1-ctrl,nsid=1,eui64=$4,logical_block_size=${5:-512},physical_block_size=${5:-512}")
+    -device "nvme-ns,id=$1-dev,drive=$1,bus=$1-ctrl,nsid=1,eui64=$4,logical_block_size=${5:-512},physical_block_size=${5:-512}")
 }
 # vm_disk_sata ID IMAGE MODEL SERIAL WWN ROTATION_RATE (1: solid state)
 vm_disk_sata() {
   vm_drive "$1" "$2"
-  VM_QEMU_DISKS+=(-device "ahci,id=$1-ahci" -device "ide-hd,bus=$1-ahci.0,drive=$1,model=$3,serial=$4,wwn=$5,rotation_rate=$6")
+  VM_QEMU_DISKS+=(-device "ahci,id=$1-ahci" -device "ide-hd,id=$1-dev,bus=$1-ahci.0,drive=$1,model=$3,serial=$4,wwn=$5,rotation_rate=$6")
 }
 # vm_disk_scsi ID IMAGE VENDOR PRODUCT SERIAL WWN ROTATION_RATE
 VM_SCSI_BUS=""
@@ -197,7 +199,7 @@ vm_disk_scsi() {
     VM_SCSI_BUS=scsi0
     VM_QEMU_DISKS+=(-device "virtio-scsi-pci,id=$VM_SCSI_BUS")
   fi
-  VM_QEMU_DISKS+=(-device "scsi-hd,bus=$VM_SCSI_BUS.0,drive=$1,vendor=$3,product=$4,serial=$5,wwn=$6,rotation_rate=$7")
+  VM_QEMU_DISKS+=(-device "scsi-hd,id=$1-dev,bus=$VM_SCSI_BUS.0,drive=$1,vendor=$3,product=$4,serial=$5,wwn=$6,rotation_rate=$7")
 }
 # vm_disk_usb ID IMAGE SERIAL
 VM_USB_BUS=""
@@ -207,7 +209,7 @@ vm_disk_usb() {
     VM_USB_BUS=xhci0
     VM_QEMU_DISKS+=(-device "qemu-xhci,id=$VM_USB_BUS")
   fi
-  VM_QEMU_DISKS+=(-device "usb-storage,bus=$VM_USB_BUS.0,drive=$1,serial=$3")
+  VM_QEMU_DISKS+=(-device "usb-storage,id=$1-dev,bus=$VM_USB_BUS.0,drive=$1,serial=$3")
 }
 # vm_disk_virtio ID IMAGE SERIAL
 vm_disk_virtio() {
@@ -223,13 +225,26 @@ vm_qmp() {
   python3 "$VM_BED_DIR/qmp.py" "$VM_QMP_SOCKET" "$1"
 }
 
+# Pulls out the disks that the guest asks for (vm_unplug) while the machine
+# runs: follows its output until QEMU, process QEMU_PID, ends.
+vm_serve_unplugs() {
+  local output=$1 qemu=$2 line
+  tail -n +1 -f --pid="$qemu" "$output" 2>/dev/null | while read -r line; do
+    line=${line%$'\r'}
+    case $line in
+    "zd-vm-unplug "*)
+      vm_qmp "{\"execute\": \"device_del\", \"arguments\": {\"id\": \"${line#zd-vm-unplug }\"}}" >/dev/null ||
+        echo "QEMU did not pull out ${line#zd-vm-unplug }" >&2
+      ;;
+    esac
+  done
+}
+
 # vm_run DIR GUEST_SCRIPT [TIMEOUT_SECONDS]: boots the initramfs VM_INITRAMFS
 # with the described disks, the guest script as /scenario.sh. The guest's
 # kernel console goes to DIR/console.log, the script's output to
-# DIR/output.log (and to standard output once the machine is off). While it
-# runs, VM_ON_OUTPUT (a function, optional) is called with DIR/output.log
-# each time the script has written more. Returns the script's exit code, or
-# 124 when the machine did not finish in time.
+# DIR/output.log (and to standard output once the machine is off). Returns
+# the script's exit code, or 124 when the machine did not finish in time.
 vm_run() {
   local dir=$1 script=$2 limit=${3:-240} staging status qemu
   mkdir -p "$dir"
@@ -250,9 +265,7 @@ vm_run() {
     -qmp "unix:$VM_QMP_SOCKET,server=on,wait=off" \
     "${VM_QEMU_DISKS[@]}" &
   qemu=$!
-  if declare -F VM_ON_OUTPUT >/dev/null; then
-    VM_ON_OUTPUT "$dir/output.log" "$qemu"
-  fi
+  vm_serve_unplugs "$dir/output.log" "$qemu"
   status=0
   wait "$qemu" || status=$?
   rm -f "$dir/initrd" "$dir/scenario.cpio"

@@ -38,15 +38,6 @@ vm_switch_root() {
   exit 200
 }
 
-# Waits until a file exists (at most 60 seconds).
-vm_wait_for() {
-  tries=0
-  while [ ! -e "$1" ]; do
-    tries=$((tries + 1))
-    [ "$tries" -gt 600 ] && return 1
-    usleep 100000
-  done
-}
 
 # With the root switched to a stack of disks: lists the drives, tries to
 # wipe each of the devices given after "--" (each must be refused as the
@@ -71,4 +62,26 @@ vm_system_checks() {
   done
   zeza-dera-cli wipe $others --method 16 --custom ZDVMTEST --yes --log-dir /tmp/logs
   echo "wipe of the others exit $?"
+}
+
+# Asks the host to pull out the disk with the device id ID (vm_disk_* ID
+# gives ID-dev) and waits until the kernel has let go of DEVICE.
+vm_unplug() {
+  echo "zd-vm-unplug $1-dev"
+  tries=0
+  while [ -e "/sys/block/${2#/dev/}" ]; do
+    tries=$((tries + 1))
+    [ "$tries" -gt 600 ] && return 1
+    usleep 100000
+  done
+}
+
+# Waits until the file holds the text (at most 60 seconds).
+vm_wait_text() {
+  tries=0
+  until grep -q -- "$2" "$1" 2>/dev/null; do
+    tries=$((tries + 1))
+    [ "$tries" -gt 600 ] && return 1
+    usleep 100000
+  done
 }
