@@ -2,15 +2,20 @@
 # scenario scripts (and by anything else that boots this program in QEMU):
 #
 #   vm_fetch_kernel CACHE          Debian's 6.1 kernel, downloaded and unpacked
+#   vm_fetch_storage_tools CACHE   Debian's lvm2 and mdadm, for the guest
 #   vm_build_initramfs OUT FILE... busybox, the given programs with their
 #                                  libraries, the storage modules
 #   vm_disk_* ID IMAGE ...         describe one emulated disk
 #   vm_run DIR GUEST_SCRIPT        boot with the described disks, run the
-#                                  script inside, power off; prints its
-#                                  output, returns its exit code
+#                                  script inside (with guest-lib.sh's
+#                                  helpers), power off; prints its output,
+#                                  returns its exit code
+#   vm_check ...                   check image files (check_images.py)
 #
-# The host reads the disks' image files after vm_run has returned. Nothing
-# here touches a disk of the host: every disk is an image file under DIR.
+# build-bed.sh builds the kernel and initramfs once; scenario scripts
+# (*_test.sh) start with vm_use_bed. The host reads the disks' image files
+# after vm_run has returned. Nothing here touches a disk of the host: every
+# disk is an image file the scenario made.
 
 VM_BED_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 VM_EXIT_MARK="zd-vm-scenario-exit"
@@ -153,7 +158,7 @@ vm_build_tree() {
   done
   cp "$VM_MODULE_ROOT/lib/modules/$VM_KERNEL_VERSION"/modules.{order,builtin}* "$tree/lib/modules/$VM_KERNEL_VERSION/"
   depmod -b "$tree" "$VM_KERNEL_VERSION"
-  echo "${VM_MODULES[*]}" >"$tree/etc/vm-modules"
+  printf '%s\n' "${VM_MODULES[@]}" >"$tree/etc/vm-modules"
   cp "$VM_BED_DIR/guest-init.sh" "$tree/init"
   cp "$VM_BED_DIR/guest-lib.sh" "$tree/etc/vm-guest.sh"
   chmod 755 "$tree/init"
@@ -173,6 +178,7 @@ vm_build_initramfs() {
 # --- Disks. Each call adds one emulated disk over an image file, with the
 # device id ID-dev (what the guest's vm_unplug names).
 VM_QEMU_DISKS=()
+# vm_image IMAGE SIZE: an empty (sparse) image, unless it exists.
 vm_image() {
   local image=$1 size=$2
   [ -e "$image" ] || truncate -s "$size" "$image"
@@ -353,7 +359,8 @@ vm_root_file_system() {
 # vm_system_checks reported: the system's drive was found, every refused
 # wipe was refused as the running system's, the others were wiped, and the
 # listing marks each MARKED device as holding the running system and no
-# FREE one.
+# FREE one (the mark is the desktop program's refusal on its drive page
+# too: both ask the platform's HoldsRunningSystem).
 vm_check_system_refusals() {
   local output=$1 device code refusals=0
   shift

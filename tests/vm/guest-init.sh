@@ -12,7 +12,7 @@ if [ "$stage" = initial ]; then
   mount -t sysfs sysfs /sys
   mount -t devtmpfs devtmpfs /dev
   mount -t tmpfs tmpfs /run
-  for module in $(cat /etc/vm-modules); do modprobe "$module"; done
+  while read -r module; do modprobe "$module"; done </etc/vm-modules
 fi
 exec >/dev/ttyS1 2>&1 </dev/null
 cd /

@@ -2,7 +2,12 @@
 
 # The block devices a scenario is about: every disk but loop and RAM ones.
 vm_disks() {
-  ls /sys/block | grep -v -e '^loop' -e '^ram'
+  for disk in /sys/block/*; do
+    case ${disk##*/} in
+    loop* | ram*) ;;
+    *) echo "${disk##*/}" ;;
+    esac
+  done
 }
 
 # Waits until N disks are there (controllers probe them one after another).
@@ -60,6 +65,7 @@ vm_system_checks() {
     zeza-dera-cli wipe "$refused" --method 1 --yes --log-dir /tmp/logs
     echo "refused wipe $refused exit $?"
   done
+  # shellcheck disable=SC2086 # one argument per device
   zeza-dera-cli wipe $others --method 16 --custom ZDVMTEST --yes --log-dir /tmp/logs
   echo "wipe of the others exit $?"
 }

@@ -38,7 +38,7 @@ vm_run "$dir" "$dir/guest.sh" >"$dir/output.txt" || status=$?
 cat "$dir/output.txt"
 [ "$status" -eq 0 ] || vm_fail "the guest's script ended with exit code $status"
 
-read -r pv volume other < <(sed -n 's/^names: //p' "$dir/output.txt")
+read -r pv _ other < <(sed -n 's/^names: //p' "$dir/output.txt")
 grep -q "^root: 25[0-9]:0$" "$dir/output.txt" || vm_fail "the guest's root is not the logical volume"
 vm_check_system_refusals "$dir/output.txt" "$pv" -- "$other"
 vm_check pattern ZDVMTEST "$dir/other.img"

@@ -76,7 +76,8 @@ record = json.load(sys.stdin)
 if not record["outcome"].startswith("Terminated: pass 1 failed to write at sector "):
     sys.exit("FAIL: the record of the pulled disk ends " + repr(record["outcome"]))
 print(record["run"]["sectorsWritten"])')
-[ "$written" -gt 0 ] && [ "$written" -lt $((pulled_size / 512)) ] ||
+[ "$written" -gt 0 ] || vm_fail "the pulled disk's record counts no sector written"
+[ "$written" -lt $((pulled_size / 512)) ] ||
   vm_fail "the pulled disk's record counts $written sectors written: it was not pulled in the middle of its pass"
 vm_section "$dir/output.txt" "Drive__QEMU HARDDISK.log" | grep -q "Pass Failed at sector $written: " ||
   vm_fail "the pulled disk's log does not say where its pass failed"
