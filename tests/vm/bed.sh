@@ -39,7 +39,6 @@ vm_fail() {
 }
 
 vm_check_host() {
-  [ "$(id -u)" -eq 0 ] || vm_skip "virtual machine tests run as root (they build images with root-owned files)"
   local tool
   for tool in qemu-system-x86_64 busybox cpio apt-get apt-cache dpkg-deb modprobe depmod sfdisk mkfs.ext4 mkfs.vfat \
     python3 timeout; do
