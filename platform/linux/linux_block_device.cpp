@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -57,10 +58,31 @@ UniqueFd Reopen(int fd, int flags, const struct stat& expected)
     return again;
 }
 
+// Why mounted file systems cannot be given up: the root file system, or one
+// that a process still uses (unmounted, it would write its data back over
+// the wipe; it is never detached lazily). Nothing when all can be unmounted.
+std::optional<std::string> WhyMountsStay(const std::vector<MountEntry>& mounts)
+{
+    std::set<dev_t> fileSystems;
+    for (const MountEntry& mount : mounts) {
+        // Unmounting the running system's root would take the system down
+        // under the wipe.
+        if (mount.mountPoint == "/")
+            return mount.source + " holds the root file system";
+        const dev_t fileSystem = makedev(mount.major, mount.minor);
+        if (!fileSystems.insert(fileSystem).second)
+            continue;
+        if (const auto users = ProcessesUsing(fileSystem); !users.empty())
+            return mount.mountPoint + " is busy: in use by " + DescribeProcesses(users);
+    }
+    return std::nullopt;
+}
+
 // An image file is locked and an idle block device claimed exclusively, both
-// until the device is closed. A block device with mounted file systems is
-// claimed once they are unmounted (Prepare). Anything else that holds the
-// device refuses it.
+// until the device is closed. A block device with mounted file systems (its
+// own or, for a whole disk, its partitions') is claimed once they are
+// unmounted (Prepare), and refused at once while one of them stays busy.
+// Anything else that holds the device refuses it.
 bool ClaimAtOpen(int fd, const struct stat& info, UniqueFd& claim, std::string& whyNot)
 {
     if (S_ISREG(info.st_mode)) {
@@ -74,8 +96,13 @@ bool ClaimAtOpen(int fd, const struct stat& info, UniqueFd& claim, std::string& 
     if (claim.valid())
         return true;
     const int error = errno;
-    if (error == EBUSY && !MountsOn(info.st_rdev, true).empty())
-        return true;
+    if (const auto mounts = MountsOn(info.st_rdev, true); error == EBUSY && !mounts.empty()) {
+        const auto stays = WhyMountsStay(mounts);
+        if (!stays)
+            return true;
+        whyNot = "it is in use: " + *stays;
+        return false;
+    }
     whyNot = error == EBUSY    ? "it is in use: " + DescribeDeviceUse(info.st_rdev)
              : error == ESTALE ? "it changed while it was being opened"
                                : "it cannot be claimed: " + ErrorText(error);
@@ -230,14 +257,15 @@ private:
         return read || Fail(ErrorText(error));
     }
 
-    // Claims the whole disk, so nothing can mount or claim a partition
-    // meanwhile (refused while any partition is mounted or held), drops the
-    // partitions from the kernel's view and clears the partition-table
-    // sectors, so even a cancelled run leaves no layout behind.
+    // Unmounts the disk's partitions, claims the whole disk, so nothing can
+    // mount or claim a partition meanwhile, drops the partitions from the
+    // kernel's view and clears the partition-table sectors, so even a
+    // cancelled run leaves no layout behind. The disk is the user's choice of
+    // everything on it; a partition held other than by a mount refuses it.
     bool DeleteLayout()
     {
-        if (!Claim())
-            return Fail(path_.string() + " is in use: " + DescribeDeviceUse(opened_.st_rdev));
+        if (!UnmountAndClaim(true))
+            return false;
         for (const Partition& existing : PartitionsOf(opened_.st_rdev)) {
             blkpg_partition partition{};
             partition.pno = existing.number;
@@ -275,30 +303,20 @@ private:
     }
 
     // A volume that no one holds is claimed exclusively; a mounted one is
-    // unmounted and then claimed. A busy file system would write its data
-    // back over the wipe, so a volume that stays busy is refused, never
-    // detached lazily; so is one held by something other than a mount, or
-    // mounted as the root file system.
-    bool LockOrDismount()
+    // unmounted and then claimed, unless its file system stays (WhyMountsStay).
+    bool LockOrDismount() { return UnmountAndClaim(false); }
+
+    // Claims the device, after unmounting what is mounted from it (and, with
+    // partitions, from its partitions), innermost mount first.
+    bool UnmountAndClaim(bool withPartitions)
     {
         if (Claim())
             return true;
-        auto mounts = MountsOn(opened_.st_rdev, false);
+        auto mounts = MountsOn(opened_.st_rdev, withPartitions);
         if (mounts.empty())
             return Fail(path_.string() + " is in use: " + DescribeDeviceUse(opened_.st_rdev));
-        // Unmounting the running system's root would take the system down
-        // under the wipe.
-        if (std::any_of(mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/"; }))
-            return Fail(path_.string() + " holds the root file system");
-        // Nothing is unmounted while a process still has files there.
-        std::set<dev_t> fileSystems;
-        for (const MountEntry& mount : mounts) {
-            const dev_t fileSystem = makedev(mount.major, mount.minor);
-            if (!fileSystems.insert(fileSystem).second)
-                continue;
-            if (const auto users = ProcessesUsing(fileSystem); !users.empty())
-                return Fail(mount.mountPoint + " is busy: in use by " + DescribeProcesses(users));
-        }
+        if (const auto stays = WhyMountsStay(mounts))
+            return Fail(*stays);
         std::reverse(mounts.begin(), mounts.end());
         std::stable_sort(mounts.begin(), mounts.end(), [](const MountEntry& a, const MountEntry& b) {
             return a.mountPoint.size() > b.mountPoint.size();

@@ -1,5 +1,6 @@
 #include "scsi_vpd.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 
@@ -59,6 +60,22 @@ std::string VpdWorldWideName(std::string_view page)
         descriptors.remove_prefix(4 + length);
     }
     return eui;
+}
+
+std::string VpdAtaModel(std::string_view page)
+{
+    // The payload holds the drive's IDENTIFY DEVICE data from byte 56 on;
+    // its model number is words 27 to 46, two characters to a word with the
+    // first in the high byte.
+    constexpr std::size_t kIdentifyData = 56, kModelOffset = 2 * 27, kModelLength = 40;
+    const std::string_view payload = Payload(page, 0x89);
+    if (payload.size() < kIdentifyData + kModelOffset + kModelLength)
+        return {};
+    std::string model(payload.substr(kIdentifyData + kModelOffset, kModelLength));
+    for (std::size_t i = 0; i + 1 < model.size(); i += 2)
+        std::swap(model[i], model[i + 1]);
+    std::replace(model.begin(), model.end(), '\0', ' ');
+    return TrimSpaces(model);
 }
 
 } // namespace zd::platform::linux_os

@@ -1,6 +1,6 @@
-// The two pages of SCSI vital product data that name a drive, as sysfs
-// shows them (device/vpd_pg80, device/vpd_pg83; libata answers them for
-// SATA disks too).
+// The pages of SCSI vital product data that name a drive, as sysfs shows
+// them (device/vpd_pg80, device/vpd_pg83; libata answers them for SATA
+// disks too, and page 0x89 with the ATA drive's own identity).
 #pragma once
 
 #include <string>
@@ -17,5 +17,10 @@ std::string VpdSerialNumber(std::string_view page);
 // hex; empty when it has neither. Designators of target ports (a SAS disk's
 // port addresses) name no drive and are passed over.
 std::string VpdWorldWideName(std::string_view page);
+
+// The ATA drive's model number from page 0x89 (ATA information): all of
+// its 40 characters, where the SCSI model that libata makes of it keeps 16.
+// Empty when the bytes are no such page or hold no model.
+std::string VpdAtaModel(std::string_view page);
 
 } // namespace zd::platform::linux_os

@@ -4,6 +4,8 @@
 #include <array>
 #include <vector>
 
+#include "scsi_vpd.h"
+
 namespace zd::platform::linux_os {
 
 namespace {
@@ -84,9 +86,14 @@ std::string DiskModel(const SysfsDisk& disk)
     const std::string model = ReadAttribute(disk.directory / "device/model").value_or("");
     if (model.empty())
         return model;
-    // libata puts "ATA" where the vendor goes; it names no maker.
+    // libata puts "ATA" where the vendor goes; it names no maker. Its SCSI
+    // model keeps 16 characters of the drive's 40.
     const std::string vendor = ReadAttribute(disk.directory / "device/vendor").value_or("");
-    if (vendor.empty() || vendor == "ATA" || model.starts_with(vendor))
+    if (vendor == "ATA") {
+        const std::string ataModel = VpdAtaModel(ReadRawAttribute(disk.directory / "device/vpd_pg89").value_or(""));
+        return ataModel.empty() ? model : ataModel;
+    }
+    if (vendor.empty() || model.starts_with(vendor))
         return model;
     return vendor + " " + model;
 }

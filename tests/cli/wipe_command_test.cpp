@@ -219,7 +219,7 @@ protected:
         test::LoopOptions options;
         options.sizeBytes = 32 << 20;
         if (partitioned)
-            options.partitions = {{2048, 16384}};
+            options.partitions = {{2048, 16384}, {18432, 16384}};
         auto loop = std::make_unique<test::LoopDevice>(options);
         if (!partitioned)
             Fill(loop->backingFile(), options.sizeBytes, kOriginal);
@@ -248,19 +248,31 @@ TEST_F(WipeCommandOnDevices, WipesALoopDeviceGivenThroughALink)
     EXPECT_TRUE(Contains(result.out, "Run log: " + (logs.path() / ("Drive__" + model + ".log")).string()));
 }
 
-TEST_F(WipeCommandOnDevices, ShowsMountedPartitionsAndEndsTerminatedWhenTheDiskCannotBeTaken)
+TEST_F(WipeCommandOnDevices, UnmountsEveryPartitionOfADiskAndRefusesItWhileOneIsBusy)
 {
     ZD_REQUIRE_LOOP_DEVICES();
     const auto loop = Attach(true);
     ASSERT_TRUE(loop->attached());
-    ASSERT_TRUE(test::MakeExt4(loop->partitionPath(1), "zdcli"));
-    test::TempMount mount(loop->partitionPath(1), "ext4");
-    ASSERT_TRUE(mount.mounted());
+    ASSERT_TRUE(test::MakeExt4(loop->partitionPath(1), "zdcli1"));
+    ASSERT_TRUE(test::MakeExt4(loop->partitionPath(2), "zdcli2"));
+    test::TempMount first(loop->partitionPath(1), "ext4");
+    test::TempMount second(loop->partitionPath(2), "ext4");
+    ASSERT_TRUE(first.mounted() && second.mounted());
+
+    auto held = std::make_unique<std::ofstream>(second.directory() + "/held");
+    const auto busy = RunCli({Args(loop->path(), {"--method", "1", "--yes"})});
+    EXPECT_EQ(busy.exitCode, 2) << "refused before the confirmation";
+    EXPECT_TRUE(Contains(busy.err, second.directory() + " is busy")) << busy.err;
+    EXPECT_TRUE(test::IsMountPoint(first.directory()) && test::IsMountPoint(second.directory()));
+    held.reset();
+
     const auto result = RunCli({Args(loop->path(), {"--method", "1", "--yes"})});
-    EXPECT_TRUE(Contains(result.out, "Mount points: " + mount.directory() + "\n")) << result.out;
-    EXPECT_EQ(result.exitCode, 1) << "a disk with a mounted partition cannot be taken from the system";
-    EXPECT_TRUE(Contains(result.out, "Operation terminated.")) << result.out;
-    EXPECT_TRUE(test::IsMountPoint(mount.directory()));
+    EXPECT_TRUE(Contains(result.out, "Mount points: " + first.directory() + ", " + second.directory() + "\n"))
+        << result.out;
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_FALSE(test::IsMountPoint(first.directory()));
+    EXPECT_FALSE(test::IsMountPoint(second.directory()));
+    EXPECT_EQ(ReadAll(loop->backingFile()).find_first_not_of('\0'), std::string::npos);
 }
 
 TEST_F(WipeCommandOnDevices, RefusesTheSystemVolumeAndTheDiskThatHoldsIt)

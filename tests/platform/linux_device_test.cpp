@@ -182,21 +182,32 @@ TEST_F(LinuxDevice, WritesReachTheDeviceAtTheirSector)
     EXPECT_EQ(sector, std::vector<std::byte>(512, std::byte{0x5A}));
 }
 
-TEST_F(LinuxDevice, DiskWithAMountedPartitionIsNotPrepared)
+TEST_F(LinuxDevice, ADiskGivesUpItsMountedPartitionsUnlessOneIsBusy)
 {
     LoopDevice disk(PartitionedDisk());
     ASSERT_TRUE(disk.attached());
-    ASSERT_TRUE(test::MakeExt4(disk.partitionPath(1), "BUSY"));
-    test::TempMount mount(disk.partitionPath(1), "ext4");
-    ASSERT_TRUE(mount.mounted());
+    ASSERT_TRUE(test::MakeExt4(disk.partitionPath(1), "FIRST"));
+    ASSERT_TRUE(test::MakeExt4(disk.partitionPath(2), "SECOND"));
+    test::TempMount first(disk.partitionPath(1), "ext4");
+    test::TempMount second(disk.partitionPath(2), "ext4");
+    ASSERT_TRUE(first.mounted() && second.mounted());
+
+    auto held = std::make_unique<std::ofstream>(second.directory() + "/held");
+    ASSERT_TRUE(*held);
+    std::string why;
+    EXPECT_EQ(SystemDeviceBackend().OpenExplained(*ClassifyDevicePath(disk.path()), why), nullptr)
+        << "refused before anything is asked or written";
+    EXPECT_NE(why.find(second.directory() + " is busy"), std::string::npos) << why;
+    EXPECT_TRUE(test::IsMountPoint(first.directory()) && test::IsMountPoint(second.directory()));
+    held.reset();
 
     DeviceRecord record;
     ASSERT_TRUE(OpenDevice(record, disk.path()));
     ASSERT_EQ(record.kind, PhysicalDisk);
-    EXPECT_FALSE(PrepareDevice(record));
-    EXPECT_TRUE(test::IsMountPoint(mount.directory())) << "the mounted partition must be left alone";
-    EXPECT_TRUE(std::filesystem::exists(disk.partitionPath(1)));
-    EXPECT_TRUE(HasSignature(ReadFileBytes(disk.backingFile(), 0, 512)));
+    ASSERT_TRUE(PrepareDevice(record)) << record.handle->LastError();
+    EXPECT_FALSE(test::IsMountPoint(first.directory()));
+    EXPECT_FALSE(test::IsMountPoint(second.directory()));
+    EXPECT_FALSE(HasSignature(ReadFileBytes(disk.backingFile(), 0, 512))) << "the partition table is gone";
 }
 
 TEST_F(LinuxDevice, ABusyVolumeIsRefusedUntouchedAndAnIdleOneUnmounted)
@@ -206,14 +217,16 @@ TEST_F(LinuxDevice, ABusyVolumeIsRefusedUntouchedAndAnIdleOneUnmounted)
     ASSERT_TRUE(test::MakeExt4(disk.partitionPath(1), "DATA"));
     test::TempMount mount(disk.partitionPath(1), "ext4");
     ASSERT_TRUE(mount.mounted());
+    DeviceRecord record;
+    ASSERT_TRUE(OpenDevice(record, disk.partitionPath(1))) << "idle when opened";
+    ASSERT_EQ(record.kind, LogicalVolume);
     auto held = std::make_unique<std::ofstream>(mount.directory() + "/held");
     ASSERT_TRUE(*held);
     ::sync(); // nothing of the file system is left to write back on its own
     const auto before = ReadFileBytes(disk.backingFile(), 0, 64 << 20);
 
-    DeviceRecord record;
-    ASSERT_TRUE(OpenDevice(record, disk.partitionPath(1)));
-    ASSERT_EQ(record.kind, LogicalVolume);
+    DeviceRecord again;
+    EXPECT_FALSE(OpenDevice(again, disk.partitionPath(1))) << "busy when opened";
     EXPECT_FALSE(PrepareDevice(record)) << "an open file keeps the file system busy";
     const std::string& why = record.handle->LastError();
     EXPECT_NE(why.find(mount.directory() + " is busy"), std::string::npos) << why;

@@ -43,5 +43,18 @@ TEST(ScsiVpd, TheLogicalUnitsNameNotItsPorts)
     EXPECT_EQ(VpdWorldWideName(Page('\x83', Designator(0, 3, naa).substr(0, 8))), "");
 }
 
+TEST(ScsiVpd, AtaModelInFull)
+{
+    // IDENTIFY DEVICE data stores two characters to a word, high byte first.
+    std::string model = "Samsung SSD 860 EVO 500GB               ";
+    for (std::size_t i = 0; i < model.size(); i += 2)
+        std::swap(model[i], model[i + 1]);
+    const std::string identify = std::string(54, 'x') + model + std::string(512 - 94, '\0');
+    const std::string page = "\0\x89\x02\x38"s + std::string(56, '\0') + identify;
+    EXPECT_EQ(VpdAtaModel(page), "Samsung SSD 860 EVO 500GB");
+    EXPECT_EQ(VpdAtaModel(page.substr(0, 100)), "") << "cut short";
+    EXPECT_EQ(VpdAtaModel(Page('\x80', std::string(200, ' '))), "") << "another page";
+}
+
 } // namespace
 } // namespace zd::platform::linux_os
