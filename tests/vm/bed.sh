@@ -359,7 +359,7 @@ vm_root_file_system() {
 # wipe was refused as the running system's, the others were wiped, and the
 # listing marks each MARKED device as holding the running system and no
 # FREE one (the mark is the desktop program's refusal on its drive page
-# too: both ask the platform's HoldsRunningSystem).
+# too: both ask the platform's SystemDrives).
 vm_check_system_refusals() {
   local output=$1 device code refusals=0
   shift
