@@ -38,6 +38,15 @@ NvmeAdminCommand NvmeIdentifyNamespace(uint32_t nsid)
             .dataLength = kIdentifySize};
 }
 
+NvmeAdminCommand NvmeIdentifyActiveNamespaces()
+{
+    constexpr uint32_t kActiveNamespaces = 2;
+    return {.opcode = kIdentify,
+            .cdw10 = kActiveNamespaces,
+            .direction = DataDirection::FromDevice,
+            .dataLength = kIdentifySize};
+}
+
 NvmeAdminCommand NvmeSanitize(NvmeSanitizeAction action, uint32_t overwritePattern, unsigned overwritePasses)
 {
     NvmeAdminCommand command{.opcode = kSanitize, .cdw10 = static_cast<uint32_t>(action)};
@@ -81,6 +90,18 @@ std::optional<NvmeController> ParseNvmeIdentifyController(std::span<const uint8_
                           .eraseAppliesToAll = (fna & 0x2) != 0,
                           .cryptoEraseSupported = (fna & 0x4) != 0,
                           .namespaceCount = Le(data, 516, 4)};
+}
+
+std::vector<uint32_t> ParseNvmeNamespaceList(std::span<const uint8_t> data)
+{
+    std::vector<uint32_t> namespaces;
+    for (std::size_t offset = 0; offset + 4 <= data.size(); offset += 4) {
+        const uint32_t nsid = Le(data, offset, 4);
+        if (nsid == 0) // the list ends at the first zero
+            break;
+        namespaces.push_back(nsid);
+    }
+    return namespaces;
 }
 
 std::optional<NvmeLbaFormat> ParseNvmeNamespaceFormat(std::span<const uint8_t> data)

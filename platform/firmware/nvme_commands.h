@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "command_block.h"
 
@@ -16,6 +17,8 @@ constexpr uint32_t kNvmeAllNamespaces = 0xFFFFFFFF;
 
 NvmeAdminCommand NvmeIdentifyController();
 NvmeAdminCommand NvmeIdentifyNamespace(uint32_t nsid);
+// The list of the controller's active namespaces.
+NvmeAdminCommand NvmeIdentifyActiveNamespaces();
 
 enum class NvmeSanitizeAction : uint8_t { ExitFailureMode = 1, BlockErase = 2, Overwrite = 3, CryptoErase = 4 };
 // Sanitize of the whole NVM subsystem; an overwrite writes the 32-bit
@@ -47,6 +50,8 @@ struct NvmeController {
     uint32_t namespaceCount = 0;       // NN
 };
 std::optional<NvmeController> ParseNvmeIdentifyController(std::span<const uint8_t> data);
+
+std::vector<uint32_t> ParseNvmeNamespaceList(std::span<const uint8_t> data);
 
 std::optional<NvmeLbaFormat> ParseNvmeNamespaceFormat(std::span<const uint8_t> data);
 

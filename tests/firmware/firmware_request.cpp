@@ -2,6 +2,8 @@
 // through its Linux issuer: run under the ioctl shim, its command blocks are
 // compared with those of hdparm, sg_sanitize and nvme-cli.
 //   firmware_request DEVICE COMMAND [ARGUMENT...]
+// "purge ACTION [usb]" runs the whole purge flow instead and prints its plan,
+// progress and result; it exits 3 when refused, 1 when the purge failed.
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/firmware_purge.h"
 #include "platform/firmware/ata_commands.h"
 #include "platform/firmware/command_issuer.h"
 #include "platform/firmware/nvme_commands.h"
@@ -19,6 +22,27 @@ using namespace zd::platform::firmware;
 namespace {
 
 constexpr std::chrono::seconds kTimeout{10};
+
+int Purge(CommandIssuer& issuer, const std::string& action, bool usb)
+{
+    zd::PurgeOptions options{.usbBridge = usb, .pollInterval = std::chrono::milliseconds(0)};
+    for (auto candidate :
+         {zd::PurgeAction::Auto, zd::PurgeAction::Crypto, zd::PurgeAction::Block, zd::PurgeAction::Overwrite})
+        if (action == zd::PurgeActionName(candidate))
+            options.action = candidate;
+    zd::FirmwarePurge purge(issuer, options);
+    const zd::PurgePlan plan = purge.Plan();
+    if (plan.refused()) {
+        std::printf("refused: %s\n", plan.refusal.c_str());
+        return 3;
+    }
+    std::printf("plan: %s, %s, %lld s\n", plan.command.c_str(), zd::PurgeActionName(plan.action),
+                static_cast<long long>(plan.estimate.count()));
+    const zd::PurgeResult result = purge.Run(plan, [](double done) { std::printf("progress: %.2f\n", done); });
+    std::printf("status: %s\n", result.deviceStatus.c_str());
+    std::printf("result: %s\n", result.succeeded ? "succeeded" : ("failed: " + result.error).c_str());
+    return result.succeeded ? 0 : 1;
+}
 
 uint32_t Number(const std::string& text) { return static_cast<uint32_t>(std::stoul(text, nullptr, 0)); }
 
@@ -38,6 +62,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    if (std::string(argv[2]) == "purge")
+        return Purge(*issuer, arg(0), arg(1) == "usb");
     const auto ata = [&](const AtaCommand& command) { issuer->Send(AtaPassThrough16(command), kTimeout); };
     const auto scsi = [&](const ScsiCommand& command) { issuer->Send(command, kTimeout); };
     const auto nvme = [&](const NvmeAdminCommand& command) { issuer->Send(command, kTimeout); };
