@@ -18,5 +18,6 @@ void AddListCommand(CLI::App& app, int& exitCode);
 void AddMethodsCommand(CLI::App& app, int& exitCode);
 void AddWipeCommand(CLI::App& app, int& exitCode);
 void AddVerifyRecordCommand(CLI::App& app, int& exitCode);
+void AddSanitizeCommand(CLI::App& app, int& exitCode);
 
 } // namespace zd::cli

@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -119,56 +118,6 @@ std::size_t CountCharacters(const std::string& utf8)
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-// Windows names drives ("E:", "\\.\PHYSICALDRIVE1"); elsewhere a relative
-// name is taken from the current directory.
-std::filesystem::path TargetPath(const std::string& target)
-{
-#ifdef _WIN32
-    return Utf8ToPath(target);
-#else
-    return std::filesystem::absolute(target).lexically_normal();
-#endif
-}
-
-// The device a name stands for, links resolved, to find one named twice.
-std::string CanonicalName(const std::string& given)
-{
-    const std::filesystem::path path = TargetPath(given);
-    const auto classified = platform::SystemDeviceBackend().Classify(path);
-    return PathToUtf8(classified ? classified->path : path);
-}
-
-// What was given, checked before anything is written: the runs to make, and
-// the targets refused.
-struct CheckedTargets {
-    std::vector<WipeTarget> accepted;
-    std::vector<Refusal> refused;
-};
-
-CheckedTargets CheckTargets(const WipeOptions& options)
-{
-    CheckedTargets checked;
-    std::set<std::string> named;
-    const TargetChecks checks(options.forceUnknownSystem);
-    for (const std::string& given : options.targets) {
-        if (given.empty()) {
-            checked.refused.push_back({given, {}, "no target named: give a block device or a disk image file"});
-            continue;
-        }
-        const std::string canonical = CanonicalName(given);
-        if (!named.insert(canonical).second) {
-            checked.refused.push_back({given, canonical, canonical + " is named more than once"});
-            continue;
-        }
-        WipeTarget target = CheckWipeTarget(given, TargetPath(given), checks);
-        if (target.refused())
-            checked.refused.push_back({given, PathToUtf8(target.path), target.refusal});
-        else
-            checked.accepted.push_back(std::move(target));
-    }
-    return checked;
-}
-
 // Nothing is written: says so, and why, and ends the command with 2.
 int NothingWiped(std::ostream& human, EventStream* events, const std::vector<Refusal>& refused)
 {
@@ -241,7 +190,7 @@ int Wipe(const WipeOptions& options)
     if (options.operatorName && !IsValidUtf8(*options.operatorName))
         return usage("--operator is not valid UTF-8 text");
 
-    CheckedTargets checked = CheckTargets(options);
+    CheckedTargets checked = CheckTargets(options.targets, options.forceUnknownSystem);
     for (const Refusal& refusal : checked.refused)
         std::cerr << "zeza-dera-cli: "
                   << (refusal.reason.find(refusal.given) == std::string::npos && !refusal.given.empty()

@@ -1,5 +1,7 @@
 #include "wipe_target.h"
 
+#include <set>
+
 #include "discovery/discovery.h"
 #include "engine/device_access.h"
 #include "platform/mount_points.h"
@@ -45,6 +47,23 @@ std::optional<DriveEntry> DiscoveredEntry(const DriveList& drives, const std::fi
             return drives.at(i);
     }
     return std::nullopt;
+}
+
+std::filesystem::path TargetPath(const std::string& target)
+{
+#ifdef _WIN32
+    return Utf8ToPath(target);
+#else
+    return std::filesystem::absolute(target).lexically_normal();
+#endif
+}
+
+// The device a name stands for, links resolved, to find one named twice.
+std::string CanonicalName(const std::string& given)
+{
+    const std::filesystem::path path = TargetPath(given);
+    const auto classified = platform::SystemDeviceBackend().Classify(path);
+    return PathToUtf8(classified ? classified->path : path);
 }
 
 } // namespace
@@ -103,6 +122,46 @@ WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path
     target.mountPoints = platform::MountPointsOf(target.path);
     target.device = std::move(device);
     return target;
+}
+
+CheckedTargets CheckTargets(const std::vector<std::string>& given, bool forceUnknownSystem)
+{
+    CheckedTargets checked;
+    std::set<std::string> named;
+    const TargetChecks checks(forceUnknownSystem);
+    for (const std::string& name : given) {
+        if (name.empty()) {
+            checked.refused.push_back({name, {}, "no target named: give a block device or a disk image file"});
+            continue;
+        }
+        const std::string canonical = CanonicalName(name);
+        if (!named.insert(canonical).second) {
+            checked.refused.push_back({name, canonical, canonical + " is named more than once"});
+            continue;
+        }
+        WipeTarget target = CheckWipeTarget(name, TargetPath(name), checks);
+        if (target.refused())
+            checked.refused.push_back({name, PathToUtf8(target.path), target.refusal});
+        else
+            checked.accepted.push_back(std::move(target));
+    }
+    return checked;
+}
+
+std::u16string LogDriveName(const WipeTarget& target)
+{
+    if (target.device->kind == LogicalVolume)
+        return platform::VolumeLogName(PathToUtf16(target.path));
+    if (target.entry && !FixedTextView(target.entry->caption).empty())
+        return std::u16string(FixedTextView(target.entry->caption));
+    return PathToUtf16(target.path.filename());
+}
+
+std::optional<platform::DeviceIdentity> ShownIdentity(const WipeTarget& target)
+{
+    if (target.entry && !target.entry->identity.devicePath.empty())
+        return target.entry->identity;
+    return ReadOpenedIdentity(*target.device);
 }
 
 } // namespace zd::cli

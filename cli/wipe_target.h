@@ -54,4 +54,32 @@ struct WipeTarget {
 // is opened and claimed until the record is closed.
 WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path& path, const TargetChecks& checks);
 
+// A target refused before anything was written to any.
+struct Refusal {
+    std::string given;
+    std::string target; // the device it names, when that could be told
+    std::string reason;
+};
+
+// What was given, checked before anything is written: the targets to work
+// on, and those refused.
+struct CheckedTargets {
+    std::vector<WipeTarget> accepted;
+    std::vector<Refusal> refused;
+};
+
+// Checks every target given as CheckWipeTarget does, and refuses one named
+// twice (by any of its names) or not at all. Windows names drives ("E:",
+// "\\.\PHYSICALDRIVE1"); elsewhere a relative name is taken from the
+// current directory.
+CheckedTargets CheckTargets(const std::vector<std::string>& given, bool forceUnknownSystem);
+
+// How the log names the drive: a disk by its model, a volume by its short
+// name, an image file by its file name.
+std::u16string LogDriveName(const WipeTarget& target);
+
+// What the user was shown of the drive: discovery's identity, or for a disk
+// image what the opened file tells of itself.
+std::optional<platform::DeviceIdentity> ShownIdentity(const WipeTarget& target);
+
 } // namespace zd::cli

@@ -159,7 +159,7 @@ std::string RecordToJson(const ErasureRecord& record)
     json passes = json::array();
     for (std::size_t i = 0; i < record.passes.size(); ++i)
         passes.push_back(PassJson(record.passes[i], i + 1));
-    const json document = {
+    json document = {
         {"schemaVersion", record.schemaVersion},
         {"tool", {{"name", record.toolName}, {"version", record.toolVersion}}},
         {"host", HostJson(record.host)},
@@ -175,6 +175,11 @@ std::string RecordToJson(const ErasureRecord& record)
         {"outcome", record.outcome},
         {"log", {{"file", record.logFile}, {"sha256", record.logSha256}}},
     };
+    if (const auto& purge = record.purge)
+        document["purge"] = {{"interface", purge->interface},
+                             {"command", purge->command},
+                             {"action", purge->action},
+                             {"deviceStatus", purge->deviceStatus}};
     return document.dump(2) + "\n";
 }
 
@@ -205,6 +210,9 @@ std::optional<ErasureRecord> RecordFromJson(std::string_view text)
         record.bytesPerSecond = Optional<uint64_t>(run.at("bytesPerSecond"));
         record.verification = VerificationFrom(document.at("verification"));
         record.outcome = document.at("outcome");
+        if (const auto purge = document.find("purge"); purge != document.end())
+            record.purge = PurgeRecord{purge->at("interface"), purge->at("command"), purge->at("action"),
+                                       purge->at("deviceStatus")};
         record.logFile = document.at("log").at("file");
         record.logSha256 = document.at("log").at("sha256");
         return record;

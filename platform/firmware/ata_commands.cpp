@@ -14,6 +14,7 @@ constexpr uint8_t kSecurityEraseUnit = 0xF4;
 constexpr uint8_t kSanitizeDevice = 0xB4;
 constexpr uint8_t kReadNativeMaxAddressExt = 0x27;
 constexpr uint8_t kSetMaxAddressExt = 0x37;
+constexpr uint8_t kReadNativeMaxAddress = 0xF8;
 constexpr uint8_t kDeviceConfigurationOverlay = 0xB1;
 
 constexpr std::size_t kBlock = 512;
@@ -123,6 +124,8 @@ AtaCommand AtaSanitizeStatusExt() { return NonData(kSanitizeDevice, 0x0000); }
 
 AtaCommand AtaReadNativeMaxAddressExt() { return NonData(kReadNativeMaxAddressExt); }
 
+AtaCommand AtaReadNativeMaxAddress() { return {.command = kReadNativeMaxAddress}; }
+
 AtaCommand AtaSetMaxAddressExt(uint64_t maxLba, bool isVolatile)
 {
     return NonData(kSetMaxAddressExt, 0, isVolatile ? 0 : 1, maxLba);
@@ -159,6 +162,11 @@ std::optional<AtaRegisters> AtaReturnedRegisters(std::span<const uint8_t> sense)
         descriptors = descriptors.subspan(length);
     }
     return std::nullopt;
+}
+
+uint64_t AtaReturnedLba28(const AtaRegisters& registers)
+{
+    return (registers.lba & 0xFFFFFF) | uint64_t{registers.device & 0x0Fu} << 24;
 }
 
 std::optional<AtaIdentity> ParseAtaIdentify(std::span<const uint8_t> data)

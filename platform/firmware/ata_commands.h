@@ -46,6 +46,8 @@ AtaCommand AtaSanitizeOverwriteExt(uint32_t pattern, unsigned passes);
 AtaCommand AtaSanitizeStatusExt();
 
 AtaCommand AtaReadNativeMaxAddressExt();
+// The 28-bit command, for drives without the 48-bit feature set.
+AtaCommand AtaReadNativeMaxAddress();
 // The highest addressable sector; a volatile setting is lost at the next
 // power cycle or reset.
 AtaCommand AtaSetMaxAddressExt(uint64_t maxLba, bool isVolatile);
@@ -61,6 +63,10 @@ struct AtaRegisters {
     uint64_t lba = 0;
 };
 std::optional<AtaRegisters> AtaReturnedRegisters(std::span<const uint8_t> sense);
+
+// The address a 28-bit command returned: LBA 27:24 sit in the device
+// register.
+uint64_t AtaReturnedLba28(const AtaRegisters& registers);
 
 // What IDENTIFY DEVICE tells of the features used here.
 struct AtaIdentity {

@@ -22,9 +22,10 @@ public:
     virtual std::optional<uint32_t> NvmeNamespace() = 0;
 };
 
-// Opens the device for firmware commands, exclusively: nothing may have it
-// mounted or open for writing meanwhile. Null, with *error set, when it
-// cannot be opened or this system offers no way to send them.
+// Opens the device for firmware commands. It is not claimed here: the
+// caller holds it claimed (as a wipe's checks leave it) while commands go.
+// Null, with *error set, when it cannot be opened or this system offers no
+// way to send them.
 std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& device, std::string* error);
 
 } // namespace zd::platform::firmware

@@ -119,7 +119,7 @@ private:
 
 std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& device, std::string* error)
 {
-    linux_os::UniqueFd fd(::open(device.c_str(), O_RDWR | O_EXCL | O_CLOEXEC));
+    linux_os::UniqueFd fd(::open(device.c_str(), O_RDWR | O_CLOEXEC));
     if (!fd.valid()) {
         *error = "cannot open " + device.string() + ": " + linux_os::ErrorText(errno);
         return nullptr;

@@ -14,6 +14,7 @@
 #include "engine/firmware_purge.h"
 #include "platform/firmware/ata_commands.h"
 #include "platform/firmware/command_issuer.h"
+#include "platform/firmware/hidden_areas.h"
 #include "platform/firmware/nvme_commands.h"
 #include "platform/firmware/scsi_commands.h"
 
@@ -93,6 +94,18 @@ int main(int argc, char** argv)
          [&] { nvme(NvmeSanitize(NvmeSanitizeAction::Overwrite, Number(arg(0)), Number(arg(1)))); }},
         {"nvme-format", [&] { nvme(NvmeFormatNvm(Number(arg(0)), {}, static_cast<NvmeSecureErase>(Number(arg(1))))); }},
         {"nvme-sanitize-log", [&] { nvme(NvmeGetSanitizeStatusLog()); }},
+        {"hidden-areas",
+         [&] {
+             if (const auto areas = ReadHiddenAreas(*issuer))
+                 std::printf("user %llu native %llu dco %llu\n", static_cast<unsigned long long>(areas->userSectors),
+                             static_cast<unsigned long long>(areas->nativeSectors),
+                             static_cast<unsigned long long>(areas->dcoSectors.value_or(0)));
+         }},
+        {"expose-hidden",
+         [&] {
+             if (const auto areas = ReadHiddenAreas(*issuer))
+                 std::printf("%s\n", ExposeHostProtectedArea(*issuer, *areas).c_str());
+         }},
     };
     const auto found = commands.find(argv[2]);
     if (found == commands.end()) {

@@ -17,6 +17,8 @@
 //                      result=N          NVMe completion dword 0
 //                      errno=N           the ioctl fails with this error
 //                      times=N           the rule answers N commands only
+//                      erase=1           the command zeroes ZD_SHIM_PATH, as
+//                                        a drive's erase would
 //                    Unmatched commands succeed with zeroed data.
 //   ZD_SHIM_NSID     what NVME_IOCTL_ID answers; unset, the file is no NVMe
 //                    namespace
@@ -173,6 +175,22 @@ static int IsTestFile(int fd)
     return strcmp(actual, wanted) == 0;
 }
 
+// What a drive's erase leaves: zeros over the whole test file, written
+// through so that unbuffered reads see them.
+static void EraseTestFile(void)
+{
+    const int fd = open(getenv("ZD_SHIM_PATH"), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    static const char zeros[65536];
+    const off_t length = lseek(fd, 0, SEEK_END);
+    for (off_t at = 0; at < length; at += (off_t)sizeof zeros)
+        if (pwrite(fd, zeros, sizeof zeros, at) < 0)
+            break;
+    fsync(fd);
+    close(fd);
+}
+
 static int Fail(int error)
 {
     errno = error;
@@ -192,6 +210,8 @@ static int AnswerScsi(sg_io_hdr_t* io)
         return Fail((int)Number(reply, "errno", EIO));
     if (io->dxfer_direction == SG_DXFER_FROM_DEV)
         FillData(reply, io->dxferp, io->dxfer_len);
+    if (Field(reply, "erase"))
+        EraseTestFile();
     io->status = 0;
     io->masked_status = 0;
     io->host_status = 0;
@@ -229,6 +249,8 @@ static int AnswerNvme(struct nvme_passthru_cmd64* command, int wide)
         return Fail((int)Number(reply, "errno", EIO));
     if (!toDevice && (command->opcode & 2))
         FillData(reply, data, command->data_len);
+    if (Field(reply, "erase"))
+        EraseTestFile();
     const unsigned long long result = (unsigned long long)Number(reply, "result", 0);
     if (wide)
         command->result = result;

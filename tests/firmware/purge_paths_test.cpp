@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <regex>
 
 #include "shim_run.h"
@@ -12,17 +11,6 @@
 namespace zd::test {
 namespace {
 
-// Descriptor-format sense carrying an ATA Status Return descriptor with the
-// registers given.
-std::string AtaReturn(unsigned senseKey, unsigned error, unsigned count, uint64_t lba, unsigned status)
-{
-    char text[96];
-    std::snprintf(text, sizeof text, "sense=72%02x001d0000000e090c01%02x%02x%02x%02x%02x%02x%02x%02x%02x40%02x",
-                  senseKey, error, count >> 8, count & 0xFF, unsigned(lba >> 24 & 0xFF), unsigned(lba & 0xFF),
-                  unsigned(lba >> 32 & 0xFF), unsigned(lba >> 8 & 0xFF), unsigned(lba >> 40 & 0xFF),
-                  unsigned(lba >> 16 & 0xFF), status);
-    return text;
-}
 const std::string kAtaGood = AtaReturn(0x01, 0, 0, 0, 0x50);
 
 // A 48-bit drive with the security feature set; security word 128 and the

@@ -1,6 +1,13 @@
 #include "shim_run.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +57,18 @@ ShimDrive::~ShimDrive()
         std::filesystem::remove_all(directory_, ignored);
 }
 
+void ShimDrive::FillRandom()
+{
+    std::vector<char> bytes(1 << 20);
+    std::mt19937 random(7);
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
+    const int fd = ::open(path().c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    EXPECT_EQ(::fsync(fd), 0);
+    ::close(fd);
+}
+
 void ShimDrive::Script(const std::string& replies) { std::ofstream(directory_ + "/replies") << replies; }
 
 ShimResult ShimDrive::Run(const std::string& commandLine, const std::string& extraEnvironment)
@@ -86,4 +105,13 @@ std::string AtaWords(const std::map<int, uint16_t>& words)
     return field;
 }
 
+std::string AtaReturn(unsigned senseKey, unsigned error, unsigned count, uint64_t lba, unsigned status)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "sense=72%02x001d0000000e090c01%02x%02x%02x%02x%02x%02x%02x%02x%02x40%02x",
+                  senseKey, error, count >> 8, count & 0xFF, unsigned(lba >> 24 & 0xFF), unsigned(lba & 0xFF),
+                  unsigned(lba >> 32 & 0xFF), unsigned(lba >> 8 & 0xFF), unsigned(lba >> 40 & 0xFF),
+                  unsigned(lba >> 16 & 0xFF), status);
+    return text;
+}
 } // namespace zd::test

@@ -24,6 +24,9 @@ public:
     ~ShimDrive();
 
     const std::string& path() const { return loop_.path(); }
+    const std::string& directory() const { return directory_; } // the test's own, removed with it
+    // Fills the device with random bytes, written through.
+    void FillRandom();
     // Lines "REGEX<TAB>REPLY" (see ioctl_shim.c), replacing those before.
     void Script(const std::string& replies);
     // Runs a shell command line with the shim preloaded; "{}" in it stands
@@ -40,5 +43,9 @@ bool HaveProgram(const std::string& name);
 
 // A reply field placing 16-bit words into a 512-byte ATA data block.
 std::string AtaWords(const std::map<int, uint16_t>& words);
+
+// A reply field of descriptor-format sense carrying an ATA Status Return
+// descriptor with these registers.
+std::string AtaReturn(unsigned senseKey, unsigned error, unsigned count, uint64_t lba, unsigned status);
 
 } // namespace zd::test

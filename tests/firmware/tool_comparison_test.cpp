@@ -4,6 +4,8 @@
 // reaches the ioctl boundary is compared.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <regex>
 
 #include "shim_run.h"
@@ -80,6 +82,50 @@ TEST(ToolComparison, AtaCommandsMatchHdparm)
                        {sure + "-N p123457 {}", "ata-set-max 123456 permanent", "3700$"},
                        {"hdparm --dco-identify {}", "ata-dco-identify"},
                    });
+}
+
+TEST(ToolComparison, HiddenAreasAgreeWithHdparm)
+{
+    ZD_REQUIRE_LOOP_DEVICES();
+    REQUIRE_TOOL("hdparm");
+    ShimDrive drive;
+    // Shows 1,000,000 sectors, has 1,100,000, was made with 1,200,000.
+    std::array<uint8_t, 512> overlay{};
+    overlay[0] = 2;
+    const uint32_t madeMax = 1'199'999;
+    for (int i = 0; i < 4; ++i)
+        overlay[6 + i] = static_cast<uint8_t>(madeMax >> (8 * i));
+    overlay[510] = 0xA5;
+    uint8_t sum = 0;
+    for (uint8_t byte : overlay)
+        sum = static_cast<uint8_t>(sum + byte);
+    overlay[511] = static_cast<uint8_t>(-sum);
+    std::string overlayHex;
+    for (uint8_t byte : overlay) {
+        char text[3];
+        std::snprintf(text, sizeof text, "%02x", byte);
+        overlayHex += text;
+    }
+    drive.Script("ec00$\t" +
+                 AtaWords({{49, 0x0200},
+                           {82, 0x4400},
+                           {83, 0x4C00},
+                           {86, 0x0400},
+                           {87, 0x4000},
+                           {60, 0x4240},
+                           {61, 0x000F},
+                           {100, 0x4240},
+                           {101, 0x000F}}) +
+                 "\n2700$\t" + AtaReturn(0x01, 0, 0, 1'099'999, 0x50) + "\nb100$\tdata=" + overlayHex + "\n");
+
+    const ShimResult native = drive.Run("hdparm -N {}");
+    const ShimResult made = drive.Run("hdparm --dco-identify {}");
+    std::smatch shown, real;
+    ASSERT_TRUE(std::regex_search(native.output, shown, std::regex("max sectors += (\\d+)/(\\d+)"))) << native.output;
+    ASSERT_TRUE(std::regex_search(made.output, real, std::regex("Real max sectors: (\\d+)"))) << made.output;
+    const ShimResult ours = drive.Run(ZD_FIRMWARE_REQUEST " {} hidden-areas");
+    EXPECT_EQ(ours.output, "user " + shown[1].str() + " native " + shown[2].str() + " dco " + real[1].str() + "\n");
+    Compare(drive, {{"hdparm --yes-i-know-what-i-am-doing -N " + shown[2].str() + " {}", "expose-hidden", "3700$"}});
 }
 
 TEST(ToolComparison, ScsiCommandsMatchSgSanitize)
