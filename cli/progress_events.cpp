@@ -9,6 +9,15 @@
 
 namespace zd::cli {
 
+Json HiddenSectorsJson(const std::optional<platform::HiddenSectors>& hidden)
+{
+    if (!hidden)
+        return nullptr;
+    return {{"hostProtectedArea", hidden->hostProtectedArea},
+            {"configurationOverlay", hidden->configurationOverlay},
+            {"notReached", hidden->notReached}};
+}
+
 Json IdentityJson(const platform::DeviceIdentity& identity)
 {
     Json backingFile = nullptr;
@@ -27,7 +36,8 @@ Json IdentityJson(const platform::DeviceIdentity& identity)
             {"logicalSectorSize", identity.logicalSectorSize},
             {"physicalSectorSize", identity.physicalSectorSize},
             {"sizeBytes", identity.sizeBytes},
-            {"backingFile", std::move(backingFile)}};
+            {"backingFile", std::move(backingFile)},
+            {"hiddenSectors", HiddenSectorsJson(identity.hiddenSectors)}};
 }
 
 void EventStream::Emit(const Json& event)

@@ -20,6 +20,9 @@ namespace zd::cli {
 
 using Json = nlohmann::ordered_json;
 
+// The sectors a drive hides, or null where it told none.
+Json HiddenSectorsJson(const std::optional<platform::HiddenSectors>& hidden);
+
 // A drive's identity as `list --json` names its fields.
 Json IdentityJson(const platform::DeviceIdentity& identity);
 

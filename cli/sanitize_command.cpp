@@ -120,7 +120,7 @@ int RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out)
     record::ErasureRecord record;
     record.host = platform::ReadHostInfo();
     record.operatorName = options.operatorName;
-    record.device = now.value_or(confirmed.value_or(platform::DeviceIdentity{}));
+    record.device = confirmed.value_or(now.value_or(platform::DeviceIdentity{}));
     record.methodName = record::kPurgeMethodName;
     record.started = record::IsoTime(std::chrono::system_clock::now());
     const PurgePlan& plan = purge.plan;

@@ -1,5 +1,5 @@
 // wipe TARGET... --method ID|NAME [--custom STRING] [--yes] [--log-dir DIR]
-//      [--force-unknown-system] [--skip-refused] [--verify samples|full]
+//      [--force-unknown-system] [--skip-refused] [--expose-hidden] [--verify samples|full]
 //      [--operator NAME] [--progress text|json]:
 // checks every target before anything is written to any, shows what would be
 // destroyed, asks once for CONFIRM, and wipes the targets side by side, one
@@ -50,6 +50,7 @@ struct WipeOptions {
     std::optional<std::string> logDirectory;
     bool forceUnknownSystem = false;
     bool skipRefused = false;
+    bool exposeHidden = false;
     std::string verify = "samples";
     std::optional<std::string> operatorName;
     std::string progress = "text";
@@ -212,20 +213,29 @@ int Wipe(const WipeOptions& options)
         options.logDirectory ? std::filesystem::absolute(Utf8ToPath(*options.logDirectory)) : platform::LogDirectory();
     settings.host = platform::ReadHostInfo();
     settings.verifyReport = json ? &std::cerr : &std::cout;
+    std::vector<const WipeTarget*> shown;
+    for (const WipeTarget& target : checked.accepted) {
+        if (!shown.empty())
+            human << '\n';
+        ShowTarget(human, target);
+        shown.push_back(&target);
+    }
+    ShowPlan(human, *method, settings.verify, settings.logDirectory);
+    for (const WipeTarget& target : checked.accepted)
+        if (target.hidden && !options.exposeHidden)
+            human << "Warning: " << Printable(PathToUtf8(target.path)) << " hides " << target.hidden->notReached
+                  << " sectors that this wipe does not overwrite; --expose-hidden removes a host protected area "
+                     "first.\n";
+    if (!options.yes && !ConfirmWipe(std::cin, human, shown, IsTerminal(stdin)))
+        return NothingWiped(human, events, checked.refused);
+    if (options.exposeHidden)
+        for (WipeTarget& target : checked.accepted)
+            if (const std::string why = ExposeHiddenSectors(target); !why.empty())
+                human << "Warning: " << Printable(PathToUtf8(target.path))
+                      << ": the host protected area stays hidden: " << Printable(why) << '\n';
     Runs runs;
     for (WipeTarget& target : checked.accepted)
         runs.push_back(std::make_unique<TargetRun>(std::move(target), settings));
-
-    std::vector<const WipeTarget*> shown;
-    for (const auto& run : runs) {
-        if (!shown.empty())
-            human << '\n';
-        ShowTarget(human, run->target());
-        shown.push_back(&run->target());
-    }
-    ShowPlan(human, *method, settings.verify, settings.logDirectory);
-    if (!options.yes && !ConfirmWipe(std::cin, human, shown, IsTerminal(stdin)))
-        return NothingWiped(human, events, checked.refused);
     // Every run leaves a record, or none starts.
     for (const auto& run : runs)
         if (!run->OpenLog())
@@ -270,6 +280,8 @@ void AddWipeCommand(CLI::App& app, int& exitCode)
                       "Wipe a drive even when the drive of the running system cannot be determined");
     command->add_flag("--skip-refused", options->skipRefused,
                       "Wipe the targets that pass the checks even when others are refused");
+    command->add_flag("--expose-hidden", options->exposeHidden,
+                      "Remove an ATA drive's host protected area (until its next power cycle) before the first write");
     command->add_option("--verify", options->verify, "Read back samples (the default) or every sector")
         ->check(CLI::IsMember({"samples", "full"}));
     command->add_option("--operator", options->operatorName, "Who runs the wipe, for the erasure records");

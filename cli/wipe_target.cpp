@@ -4,6 +4,8 @@
 
 #include "discovery/discovery.h"
 #include "engine/device_access.h"
+#include "platform/firmware/command_issuer.h"
+#include "platform/firmware/hidden_areas.h"
 #include "platform/mount_points.h"
 #include "platform/system_volume.h"
 #include "platform/text.h"
@@ -121,6 +123,8 @@ WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path
     target.entry = DiscoveredEntry(checks.Discovered(device->kind), target.path);
     target.mountPoints = platform::MountPointsOf(target.path);
     target.device = std::move(device);
+    if (!target.imageFile && target.device->kind == PhysicalDisk)
+        target.hidden = AskHiddenSectors(target.path);
     return target;
 }
 
@@ -148,6 +152,17 @@ CheckedTargets CheckTargets(const std::vector<std::string>& given, bool forceUnk
     return checked;
 }
 
+std::optional<platform::HiddenSectors> AskHiddenSectors(const std::filesystem::path& disk)
+{
+    std::string ignored;
+    const auto issuer = platform::firmware::OpenCommandIssuer(disk, &ignored);
+    const auto areas = issuer ? platform::firmware::ReadHiddenAreas(*issuer) : std::nullopt;
+    if (!areas || areas->hpaSectors() + areas->dcoHiddenSectors() == 0)
+        return std::nullopt;
+    const uint64_t hpa = areas->hpaSectors(), dco = areas->dcoHiddenSectors();
+    return platform::HiddenSectors{hpa, dco, hpa + dco};
+}
+
 std::u16string LogDriveName(const WipeTarget& target)
 {
     if (target.device->kind == LogicalVolume)
@@ -159,9 +174,46 @@ std::u16string LogDriveName(const WipeTarget& target)
 
 std::optional<platform::DeviceIdentity> ShownIdentity(const WipeTarget& target)
 {
-    if (target.entry && !target.entry->identity.devicePath.empty())
-        return target.entry->identity;
-    return ReadOpenedIdentity(*target.device);
+    auto identity = target.entry && !target.entry->identity.devicePath.empty() ? std::optional(target.entry->identity)
+                                                                               : ReadOpenedIdentity(*target.device);
+    if (identity)
+        identity->hiddenSectors = target.hidden;
+    return identity;
+}
+
+std::string ExposeHiddenSectors(WipeTarget& target)
+{
+    if (!target.hidden || target.hidden->hostProtectedArea == 0)
+        return {};
+    std::string error;
+    const auto issuer = platform::firmware::OpenCommandIssuer(target.path, &error);
+    const auto areas = issuer ? platform::firmware::ReadHiddenAreas(*issuer) : std::nullopt;
+    if (!areas)
+        return error.empty() ? "the drive no longer tells its native size" : error;
+    if (std::string refused = platform::firmware::ExposeHostProtectedArea(*issuer, *areas); !refused.empty())
+        return refused;
+    DeviceRecord& device = *target.device;
+    const uint64_t before = device.sectorCount;
+    const auto length = platform::firmware::RereadCapacity(target.path)
+                            ? device.handle->Length(static_cast<platform::DeviceKind>(device.kind))
+                            : std::nullopt;
+    if (length && *length / kSectorBytes > before) {
+        device.sectorCount = *length / kSectorBytes;
+        // The size grew on purpose: the identity checked before the first
+        // write is the drive as it is now.
+        if (target.entry)
+            target.entry->identity.sizeBytes = *length;
+        const uint64_t gained = (*length / kSectorBytes - before) * kSectorBytes;
+        const uint64_t sectorBytes = target.entry && target.entry->identity.logicalSectorSize
+                                         ? target.entry->identity.logicalSectorSize
+                                         : kSectorBytes;
+        const uint64_t reached = std::min(target.hidden->hostProtectedArea, gained / sectorBytes);
+        target.hidden->notReached -= reached;
+        if (reached == target.hidden->hostProtectedArea)
+            return {};
+    }
+    return "the drive took SET MAX ADDRESS, but the system still shows " + std::to_string(device.sectorCount) +
+           " sectors of 512 bytes";
 }
 
 } // namespace zd::cli

@@ -79,18 +79,23 @@ json DeviceJson(const platform::DeviceIdentity& device)
                    {"device", device.backingFile->device},
                    {"inode", device.backingFile->inode},
                    {"offset", device.backingFile->offset}};
-    return {{"path", device.devicePath},
-            {"deviceNumber", device.deviceNumber},
-            {"model", device.model},
-            {"serial", device.serial},
-            {"wwn", device.wwn},
-            {"firmware", device.firmware},
-            {"transport", device.transport},
-            {"rotational", OrNull(device.rotational)},
-            {"logicalSectorSize", device.logicalSectorSize},
-            {"physicalSectorSize", device.physicalSectorSize},
-            {"sizeBytes", device.sizeBytes},
-            {"backingFile", backing}};
+    json document = {{"path", device.devicePath},
+                     {"deviceNumber", device.deviceNumber},
+                     {"model", device.model},
+                     {"serial", device.serial},
+                     {"wwn", device.wwn},
+                     {"firmware", device.firmware},
+                     {"transport", device.transport},
+                     {"rotational", OrNull(device.rotational)},
+                     {"logicalSectorSize", device.logicalSectorSize},
+                     {"physicalSectorSize", device.physicalSectorSize},
+                     {"sizeBytes", device.sizeBytes},
+                     {"backingFile", backing}};
+    if (const auto& hidden = device.hiddenSectors)
+        document["hiddenSectors"] = {{"hostProtectedArea", hidden->hostProtectedArea},
+                                     {"configurationOverlay", hidden->configurationOverlay},
+                                     {"notReached", hidden->notReached}};
+    return document;
 }
 
 platform::DeviceIdentity DeviceFrom(const json& device)
@@ -110,6 +115,9 @@ platform::DeviceIdentity DeviceFrom(const json& device)
     if (const json& backing = device.at("backingFile"); !backing.is_null())
         identity.backingFile =
             platform::BackingFile{backing.at("path"), backing.at("device"), backing.at("inode"), backing.at("offset")};
+    if (const auto hidden = device.find("hiddenSectors"); hidden != device.end())
+        identity.hiddenSectors = platform::HiddenSectors{hidden->at("hostProtectedArea"),
+                                                         hidden->at("configurationOverlay"), hidden->at("notReached")};
     return identity;
 }
 

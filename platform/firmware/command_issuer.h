@@ -28,4 +28,8 @@ public:
 // way to send them.
 std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& device, std::string* error);
 
+// Has the system read the drive's capacity again, after SET MAX ADDRESS
+// changed it (a SCSI disk's rescan on Linux). False when it cannot.
+bool RereadCapacity(const std::filesystem::path& device);
+
 } // namespace zd::platform::firmware

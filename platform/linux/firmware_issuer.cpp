@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 
 #include "platform/firmware/command_issuer.h"
 #include "platform/linux/error_text.h"
@@ -125,6 +126,16 @@ std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& de
         return nullptr;
     }
     return std::make_unique<LinuxCommandIssuer>(std::move(fd));
+}
+
+bool RereadCapacity(const std::filesystem::path& device)
+{
+    std::error_code error;
+    const std::filesystem::path node = std::filesystem::canonical(device, error);
+    if (error)
+        return false;
+    std::ofstream rescan("/sys/class/block/" + node.filename().string() + "/device/rescan");
+    return rescan && (rescan << "1" << std::flush);
 }
 
 } // namespace zd::platform::firmware

@@ -9,4 +9,6 @@ std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path&, s
     return nullptr;
 }
 
+bool RereadCapacity(const std::filesystem::path&) { return false; }
+
 } // namespace zd::platform::firmware
