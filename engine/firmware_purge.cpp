@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -328,7 +329,7 @@ PurgePlan FirmwarePurge::PlanAta(std::span<const uint8_t> identify)
 PurgeResult FirmwarePurge::RunAta(const PurgePlan& plan, const std::function<void(double)>& progress)
 {
     if (plan.command.starts_with("ATA SECURITY ERASE UNIT"))
-        return RunSecurityErase(plan);
+        return RunSecurityErase(plan, progress);
     PurgeResult result;
     const AtaCommand command = plan.action == PurgeAction::Crypto  ? AtaSanitizeCryptoScrambleExt()
                                : plan.action == PurgeAction::Block ? AtaSanitizeBlockEraseExt()
@@ -359,7 +360,7 @@ PurgeResult FirmwarePurge::RunAta(const PurgePlan& plan, const std::function<voi
     }
 }
 
-PurgeResult FirmwarePurge::RunSecurityErase(const PurgePlan& plan)
+PurgeResult FirmwarePurge::RunSecurityErase(const PurgePlan& plan, const std::function<void(double)>& progress)
 {
     PurgeResult result;
     const auto send = [&](const AtaCommand& command, std::chrono::seconds timeout, AtaRegisters* registers = nullptr) {
@@ -371,9 +372,21 @@ PurgeResult FirmwarePurge::RunSecurityErase(const PurgePlan& plan)
     }
     AtaRegisters registers;
     std::string failure = send(AtaSecurityErasePrepare(), kQuick);
-    if (failure.empty())
-        failure =
-            send(AtaSecurityEraseUnit(kTemporaryPassword, enhancedErase_), EraseTimeout(plan.estimate), &registers);
+    if (failure.empty()) {
+        // The drive answers only at the end; meanwhile its estimate (IDENTIFY
+        // words 89/90) tells how far it should be.
+        auto erase = std::async(std::launch::async, [&] {
+            return send(AtaSecurityEraseUnit(kTemporaryPassword, enhancedErase_), EraseTimeout(plan.estimate),
+                        &registers);
+        });
+        const auto started = std::chrono::steady_clock::now();
+        const auto tick = std::max<std::chrono::milliseconds>(options_.pollInterval, std::chrono::milliseconds(100));
+        while (erase.wait_for(tick) != std::future_status::ready)
+            if (plan.estimate.count() > 0)
+                progress(std::min(0.99, std::chrono::duration<double>(std::chrono::steady_clock::now() - started) /
+                                            plan.estimate));
+        failure = erase.get();
+    }
     if (!failure.empty()) {
         result.error = "SECURITY ERASE UNIT failed: " + failure;
         result.deviceStatus = "status " + Hex(registers.status, 2) + ", error " + Hex(registers.error, 2);

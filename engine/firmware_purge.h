@@ -68,7 +68,7 @@ private:
     PurgeResult RunNvme(const PurgePlan& plan, const std::function<void(double)>& progress);
     PurgeResult RunAta(const PurgePlan& plan, const std::function<void(double)>& progress);
     PurgeResult RunScsi(const PurgePlan& plan, const std::function<void(double)>& progress);
-    PurgeResult RunSecurityErase(const PurgePlan& plan);
+    PurgeResult RunSecurityErase(const PurgePlan& plan, const std::function<void(double)>& progress);
     void Pause() const;
 
     platform::firmware::CommandIssuer& issuer_;
