@@ -1,6 +1,6 @@
 // sanitize TARGET... [--action auto|crypto|block|overwrite] [--yes]
 //          [--log-dir DIR] [--force-unknown-system] [--verify samples|full]
-//          [--operator NAME]:
+//          [--operator NAME] [--progress text|json]:
 // purges drives with their own erase commands (NVMe Sanitize or Format NVM,
 // ATA SANITIZE or SECURITY ERASE UNIT, SCSI SANITIZE) instead of
 // overwriting them. The targets pass the checks of `wipe`, the drives are
@@ -33,6 +33,7 @@
 #include "platform/log_directory.h"
 #include "platform/text.h"
 #include "printable.h"
+#include "progress_events.h"
 #include "record/erasure_record.h"
 #include "record/iso_time.h"
 #include "record/record_files.h"
@@ -51,6 +52,7 @@ struct SanitizeOptions {
     bool forceUnknownSystem = false;
     std::string verify = "samples";
     std::optional<std::string> operatorName;
+    std::string progress = "text";
 };
 
 // A checked target with the drive's answer to what it offers.
@@ -99,10 +101,59 @@ std::string Estimate(std::chrono::seconds estimate)
     return "about " + std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
 }
 
-// Runs one purge, its log claimed, and leaves the log and the record;
-// returns its exit code.
-int RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out)
+// What one purge came to, for the summary.
+struct PurgeEnd {
+    std::string target;
+    std::string outcome{};
+    int exitCode = kExitUsage;
+    std::optional<std::filesystem::path> log{}, record{};
+};
+
+Json PathOrNull(const std::optional<std::filesystem::path>& path)
 {
+    return path ? Json(PathToUtf8(*path)) : Json(nullptr);
+}
+
+Json SummaryOf(const std::vector<PurgeEnd>& ends, const std::vector<Refusal>& refused, int exitCode)
+{
+    Json targets = Json::array();
+    for (const PurgeEnd& end : ends)
+        targets.push_back({{"target", end.target},
+                           {"outcome", end.outcome},
+                           {"exitCode", end.exitCode},
+                           {"log", PathOrNull(end.log)},
+                           {"record", PathOrNull(end.record)},
+                           {"certificate", nullptr}});
+    Json refusals = Json::array();
+    for (const Refusal& refusal : refused)
+        refusals.push_back({{"typed", refusal.given},
+                            {"target", refusal.target.empty() ? Json(nullptr) : Json(refusal.target)},
+                            {"reason", refusal.reason}});
+    Json event = Event("summary");
+    event["exitCode"] = exitCode;
+    event["targets"] = std::move(targets);
+    event["refused"] = std::move(refusals);
+    return event;
+}
+
+// Runs one purge, its log claimed, and leaves the log and the record;
+// returns what it came to. Events go to `events` when given.
+PurgeEnd RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out, EventStream* events)
+{
+    PurgeEnd end{.target = PathToUtf8(purge.target.path)};
+    const auto finish = [&](int exitCode) {
+        end.exitCode = exitCode;
+        if (events) {
+            Json outcome = Event("outcome");
+            outcome["target"] = end.target;
+            outcome["outcome"] = end.outcome;
+            outcome["message"] = exitCode == kExitTerminated ? "Operation terminated." : "Operation completed.";
+            outcome["cause"] = nullptr;
+            outcome["exitCode"] = exitCode;
+            events->Emit(outcome);
+        }
+        return end;
+    };
     const std::string name = Printable(PathToUtf8(purge.target.path));
     DeviceRecord& device = *purge.target.device;
     const auto confirmed = ShownIdentity(purge.target);
@@ -114,7 +165,8 @@ int RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out)
         WriteEventLog(log, "Nothing was sent: " + change + ".\n");
         CloseRunLog(log);
         out << name << ": nothing was sent: " << Printable(change) << '\n';
-        return kExitUsage;
+        end.outcome = "Terminated: nothing was sent: " + change;
+        return finish(kExitUsage);
     }
 
     record::ErasureRecord record;
@@ -133,11 +185,27 @@ int RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out)
     WriteEventLog(log, started);
     out << name << ": " << plan.command << " sent; the drive's estimate: " << Estimate(plan.estimate) << '\n'
         << std::flush;
+    if (events) {
+        Json start = Event("purge-start");
+        start["target"] = end.target;
+        start["identity"] = IdentityJson(record.device);
+        start["command"] = plan.command;
+        start["action"] = PurgeActionName(plan.action);
+        start["estimateSeconds"] = plan.estimate.count() > 0 ? Json(plan.estimate.count()) : Json(nullptr);
+        events->Emit(start);
+    }
     int shown = -1;
     const PurgeResult result = purge.flow->Run(plan, [&](double done) {
         const int percent = static_cast<int>(done * 100);
-        if (percent != shown)
-            out << name << ": " << (shown = percent) << "% done\n" << std::flush;
+        if (percent == shown)
+            return;
+        out << name << ": " << (shown = percent) << "% done\n" << std::flush;
+        if (events) {
+            Json progress = Event("purge-progress");
+            progress["target"] = end.target;
+            progress["fraction"] = std::clamp(done, 0.0, 1.0);
+            events->Emit(progress);
+        }
     });
     record.purge->deviceStatus = result.deviceStatus;
     WriteEventLog(log, "Device status: " + result.deviceStatus + "\n" +
@@ -150,6 +218,15 @@ int RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out)
         WriteEventLog(log, "Read back: " + std::to_string(verification->checked) + " checked, " +
                                std::to_string(verification->mismatches) + " unchanged, " +
                                std::to_string(verification->unreadable) + " unreadable.\n");
+        if (events) {
+            Json verify = Event("verify");
+            verify["target"] = end.target;
+            verify["mode"] = VerifyModeName(verification->mode);
+            verify["checked"] = verification->checked;
+            verify["mismatches"] = verification->mismatches;
+            verify["unreadable"] = verification->unreadable;
+            events->Emit(verify);
+        }
     }
     record.ended = record::IsoTime(std::chrono::system_clock::now());
     record.outcome = record::OutcomeText(result.succeeded ? record::RunEnd::Completed : record::RunEnd::Terminated,
@@ -162,18 +239,42 @@ int RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out)
         << "Run log: " << Printable(PathToUtf8(log.file())) << '\n';
     if (sealed)
         out << "Erasure record: " << Printable(PathToUtf8(sealed->json)) << '\n';
-    if (!result.succeeded)
-        return kExitTerminated;
-    if (verification->failures() > 0)
-        return kExitVerifyFailed;
-    return logComplete && sealed ? kExitOk : kExitLogIncomplete;
+    end.outcome = record.outcome;
+    end.log = log.file();
+    if (sealed)
+        end.record = sealed->json;
+    PurgeEnd ended = finish(!result.succeeded              ? kExitTerminated
+                            : verification->failures() > 0 ? kExitVerifyFailed
+                            : logComplete && sealed        ? kExitOk
+                                                           : kExitLogIncomplete);
+    if (events) {
+        Json logged = Event("log");
+        logged["target"] = end.target;
+        logged["log"] = PathOrNull(end.log);
+        logged["record"] = PathOrNull(end.record);
+        logged["certificate"] = nullptr;
+        logged["logComplete"] = logComplete;
+        events->Emit(logged);
+    }
+    return ended;
 }
 
 int Sanitize(const SanitizeOptions& options)
 {
+    const bool json = options.progress == "json";
+    // Under --progress json standard output carries the events alone.
+    std::ostream& human = json ? std::cerr : std::cout;
+    EventStream eventStream(std::cout);
+    EventStream* events = json ? &eventStream : nullptr;
+    const auto nothingSent = [&](const std::vector<Refusal>& refused) {
+        human << "Nothing was sent to any drive.\n" << std::flush;
+        if (events)
+            events->Emit(SummaryOf({}, refused, kExitUsage));
+        return kExitUsage;
+    };
     if (options.operatorName && !IsValidUtf8(*options.operatorName)) {
         std::cerr << "zeza-dera-cli: --operator is not valid UTF-8 text\n";
-        return kExitUsage;
+        return nothingSent({});
     }
     CheckedTargets checked = CheckTargets(options.targets, options.forceUnknownSystem);
     std::vector<Refusal> refused = std::move(checked.refused);
@@ -216,8 +317,7 @@ int Sanitize(const SanitizeOptions& options)
     if (purges.empty() || !refused.empty()) {
         if (!purges.empty())
             std::cerr << "zeza-dera-cli: one refused target refuses them all\n";
-        std::cout << "Nothing was sent to any drive.\n";
-        return kExitUsage;
+        return nothingSent(refused);
     }
 
     const std::filesystem::path logDirectory =
@@ -225,18 +325,16 @@ int Sanitize(const SanitizeOptions& options)
     std::vector<const WipeTarget*> shown;
     for (const Purge& purge : purges) {
         if (!shown.empty())
-            std::cout << '\n';
-        ShowTarget(std::cout, purge.target);
-        std::cout << "Purge:        " << purge.plan.command << " (" << PurgeActionName(purge.plan.action) << ")\n"
-                  << "Takes:        " << Estimate(purge.plan.estimate) << '\n';
+            human << '\n';
+        ShowTarget(human, purge.target);
+        human << "Purge:        " << purge.plan.command << " (" << PurgeActionName(purge.plan.action) << ")\n"
+              << "Takes:        " << Estimate(purge.plan.estimate) << '\n';
         shown.push_back(&purge.target);
     }
-    std::cout << "Verification: " << (options.verify == "full" ? "every sector" : "samples") << '\n'
-              << "Log folder:   " << Printable(PathToUtf8(logDirectory)) << '\n';
-    if (!options.yes && !ConfirmWipe(std::cin, std::cout, shown, IsTerminal(stdin))) {
-        std::cout << "Nothing was sent to any drive.\n";
-        return kExitUsage;
-    }
+    human << "Verification: " << (options.verify == "full" ? "every sector" : "samples") << '\n'
+          << "Log folder:   " << Printable(PathToUtf8(logDirectory)) << '\n';
+    if (!options.yes && !ConfirmWipe(std::cin, human, shown, IsTerminal(stdin)))
+        return nothingSent({});
 
     // Every purge leaves a record, or none starts.
     for (Purge& purge : purges) {
@@ -244,8 +342,7 @@ int Sanitize(const SanitizeOptions& options)
         if (!WriteLogHeader(purge.log, *purge.target.device)) {
             std::cerr << "zeza-dera-cli: cannot create the run log in " << Printable(PathToUtf8(logDirectory)) << ": "
                       << purge.log.error << '\n';
-            std::cout << "Nothing was sent to any drive.\n";
-            return kExitUsage;
+            return nothingSent({});
         }
     }
     // A purge cannot be stopped once the drive has it: the drives are
@@ -253,15 +350,20 @@ int Sanitize(const SanitizeOptions& options)
     constexpr int kOrder[] = {kExitOk, kExitVerifyFailed, kExitLogIncomplete, kExitUsage, kExitTerminated};
     int worst = kExitOk;
     bool anySent = false;
+    std::vector<PurgeEnd> ends;
     for (Purge& purge : purges) {
-        const int code = RunPurge(purge, options, std::cout);
+        ends.push_back(RunPurge(purge, options, human, events));
+        const int code = ends.back().exitCode;
         anySent = anySent || code != kExitUsage;
         if (std::find(std::begin(kOrder), std::end(kOrder), code) >
             std::find(std::begin(kOrder), std::end(kOrder), worst))
             worst = code;
     }
     // A drive refused at the last check, among others purged, was not purged.
-    return worst == kExitUsage && anySent ? kExitTerminated : worst;
+    const int exitCode = worst == kExitUsage && anySent ? kExitTerminated : worst;
+    if (events)
+        events->Emit(SummaryOf(ends, refused, exitCode));
+    return exitCode;
 }
 
 } // namespace
@@ -283,6 +385,10 @@ void AddSanitizeCommand(CLI::App& app, int& exitCode)
     command->add_option("--verify", options->verify, "Read back samples (the default) or every sector")
         ->check(CLI::IsMember({"samples", "full"}));
     command->add_option("--operator", options->operatorName, "Who runs the purge, for the erasure records");
+    command
+        ->add_option("--progress", options->progress,
+                     "Progress as text for a person (the default) or as JSON events on standard output")
+        ->check(CLI::IsMember({"text", "json"}));
     command->callback([options, &exitCode] { exitCode = Sanitize(*options); });
 }
 

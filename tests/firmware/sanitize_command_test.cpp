@@ -68,8 +68,19 @@ protected:
 TEST_F(SanitizeCommand, FormatNvmPurgesAndTheRecordSaysHow)
 {
     drive_->Script(Controller("erase=1"));
-    const ShimResult run = Sanitize("--yes");
+    const ShimResult run = Sanitize("--yes --progress json 2>/dev/null");
     ASSERT_EQ(run.exitCode, 0) << run.output;
+    // Standard output carries the events alone, each valid.
+    std::vector<std::string> events;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);)
+        events.push_back(nlohmann::json::parse(line)["event"]);
+    EXPECT_EQ(events, (std::vector<std::string>{"purge-start", "verify", "outcome", "log", "summary"}));
+    const std::string stream = drive_->directory() + "/events";
+    std::ofstream(stream) << run.output;
+    std::string errors;
+    EXPECT_TRUE(RunCommand("python3 " ZD_SCHEMA_CHECK " --lines " ZD_EVENTS_SCHEMA " " + stream + " 2>&1", &errors))
+        << errors;
     const auto records = Files(logs_, ".json");
     ASSERT_EQ(records.size(), 1u) << run.output;
     const auto record = nlohmann::json::parse(ReadAll(records[0]));
@@ -80,7 +91,6 @@ TEST_F(SanitizeCommand, FormatNvmPurgesAndTheRecordSaysHow)
     EXPECT_EQ(record["outcome"], "Erased");
     EXPECT_EQ(record["verification"]["mismatches"], 0);
     EXPECT_GT(record["verification"]["checked"], 1);
-    std::string errors;
     EXPECT_TRUE(
         RunCommand("python3 " ZD_SCHEMA_CHECK " " ZD_RECORD_SCHEMA " '" + records[0].string() + "' 2>&1", &errors))
         << errors;
