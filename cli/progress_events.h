@@ -5,11 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -46,6 +48,28 @@ Json Event(std::string_view name);
 std::string_view PhaseName(int32_t phase);
 
 std::string_view VerifyModeName(VerifyMode mode);
+
+// A file's path, or null for none.
+Json PathOrNull(const std::optional<std::filesystem::path>& file);
+
+// What one target of a command came to, for the last event.
+struct TargetSummary {
+    std::string target{};
+    std::string outcome{};
+    int exitCode = 0;
+    std::optional<std::filesystem::path> log{}, record{}, certificate{};
+};
+
+// A target refused before anything was written to any.
+struct Refusal {
+    std::string given;
+    std::string target; // the device it names, when that could be told
+    std::string reason;
+};
+
+// The "summary" event: every target's outcome, exit code and files, and
+// the targets refused (all of them when nothing was written).
+Json SummaryJson(const std::vector<TargetSummary>& targets, const std::vector<Refusal>& refused, int exitCode);
 
 // "completed", "cancelled" or "failed".
 std::string_view PassResultName(bool completed, bool failed);

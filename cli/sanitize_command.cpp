@@ -18,13 +18,8 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "commands.h"
+#include "console.h"
 #include "engine/device_access.h"
 #include "engine/firmware_purge.h"
 #include "engine/purge_verification.h"
@@ -64,15 +59,6 @@ struct Purge {
     RunLog log;
 };
 
-bool IsTerminal(std::FILE* stream)
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return ::isatty(::fileno(stream)) != 0;
-#endif
-}
-
 PurgeAction ActionNamed(const std::string& name)
 {
     for (PurgeAction action : {PurgeAction::Crypto, PurgeAction::Block, PurgeAction::Overwrite})
@@ -101,46 +87,11 @@ std::string Estimate(std::chrono::seconds estimate)
     return "about " + std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
 }
 
-// What one purge came to, for the summary.
-struct PurgeEnd {
-    std::string target;
-    std::string outcome{};
-    int exitCode = kExitUsage;
-    std::optional<std::filesystem::path> log{}, record{};
-};
-
-Json PathOrNull(const std::optional<std::filesystem::path>& path)
-{
-    return path ? Json(PathToUtf8(*path)) : Json(nullptr);
-}
-
-Json SummaryOf(const std::vector<PurgeEnd>& ends, const std::vector<Refusal>& refused, int exitCode)
-{
-    Json targets = Json::array();
-    for (const PurgeEnd& end : ends)
-        targets.push_back({{"target", end.target},
-                           {"outcome", end.outcome},
-                           {"exitCode", end.exitCode},
-                           {"log", PathOrNull(end.log)},
-                           {"record", PathOrNull(end.record)},
-                           {"certificate", nullptr}});
-    Json refusals = Json::array();
-    for (const Refusal& refusal : refused)
-        refusals.push_back({{"typed", refusal.given},
-                            {"target", refusal.target.empty() ? Json(nullptr) : Json(refusal.target)},
-                            {"reason", refusal.reason}});
-    Json event = Event("summary");
-    event["exitCode"] = exitCode;
-    event["targets"] = std::move(targets);
-    event["refused"] = std::move(refusals);
-    return event;
-}
-
 // Runs one purge, its log claimed, and leaves the log and the record;
 // returns what it came to. Events go to `events` when given.
-PurgeEnd RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out, EventStream* events)
+TargetSummary RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& out, EventStream* events)
 {
-    PurgeEnd end{.target = PathToUtf8(purge.target.path)};
+    TargetSummary end{.target = PathToUtf8(purge.target.path)};
     const auto finish = [&](int exitCode) {
         end.exitCode = exitCode;
         if (events) {
@@ -243,10 +194,10 @@ PurgeEnd RunPurge(Purge& purge, const SanitizeOptions& options, std::ostream& ou
     end.log = log.file();
     if (sealed)
         end.record = sealed->json;
-    PurgeEnd ended = finish(!result.succeeded              ? kExitTerminated
-                            : verification->failures() > 0 ? kExitVerifyFailed
-                            : logComplete && sealed        ? kExitOk
-                                                           : kExitLogIncomplete);
+    TargetSummary ended = finish(!result.succeeded              ? kExitTerminated
+                                 : verification->failures() > 0 ? kExitVerifyFailed
+                                 : logComplete && sealed        ? kExitOk
+                                                                : kExitLogIncomplete);
     if (events) {
         Json logged = Event("log");
         logged["target"] = end.target;
@@ -269,7 +220,7 @@ int Sanitize(const SanitizeOptions& options)
     const auto nothingSent = [&](const std::vector<Refusal>& refused) {
         human << "Nothing was sent to any drive.\n" << std::flush;
         if (events)
-            events->Emit(SummaryOf({}, refused, kExitUsage));
+            events->Emit(SummaryJson({}, refused, kExitUsage));
         return kExitUsage;
     };
     if (options.operatorName && !IsValidUtf8(*options.operatorName)) {
@@ -350,7 +301,7 @@ int Sanitize(const SanitizeOptions& options)
     constexpr int kOrder[] = {kExitOk, kExitVerifyFailed, kExitLogIncomplete, kExitUsage, kExitTerminated};
     int worst = kExitOk;
     bool anySent = false;
-    std::vector<PurgeEnd> ends;
+    std::vector<TargetSummary> ends;
     for (Purge& purge : purges) {
         ends.push_back(RunPurge(purge, options, human, events));
         const int code = ends.back().exitCode;
@@ -362,7 +313,7 @@ int Sanitize(const SanitizeOptions& options)
     // A drive refused at the last check, among others purged, was not purged.
     const int exitCode = worst == kExitUsage && anySent ? kExitTerminated : worst;
     if (events)
-        events->Emit(SummaryOf(ends, refused, exitCode));
+        events->Emit(SummaryJson(ends, refused, exitCode));
     return exitCode;
 }
 

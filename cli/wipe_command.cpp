@@ -20,12 +20,6 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "batch_report.h"
 #include "commands.h"
 #include "console.h"
@@ -84,15 +78,6 @@ void HandleSignals(bool duringRuns)
         ::sigaction(signal, &action, nullptr);
     action.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &action, nullptr);
-#endif
-}
-
-bool IsTerminal(std::FILE* stream)
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return ::isatty(::fileno(stream)) != 0;
 #endif
 }
 

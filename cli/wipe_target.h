@@ -12,6 +12,7 @@
 #include "discovery/drive_list.h"
 #include "engine/wipe_state.h"
 #include "platform/device_identity.h"
+#include "progress_events.h"
 
 namespace zd::cli {
 
@@ -55,13 +56,6 @@ struct WipeTarget {
 // when it cannot be opened, or when another program holds it. Otherwise it
 // is opened and claimed until the record is closed.
 WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path& path, const TargetChecks& checks);
-
-// A target refused before anything was written to any.
-struct Refusal {
-    std::string given;
-    std::string target; // the device it names, when that could be told
-    std::string reason;
-};
 
 // What was given, checked before anything is written: the targets to work
 // on, and those refused.
