@@ -155,7 +155,8 @@ CheckedTargets CheckTargets(const std::vector<std::string>& given, bool forceUnk
 std::optional<platform::HiddenSectors> AskHiddenSectors(const std::filesystem::path& disk)
 {
     std::string ignored;
-    const auto issuer = platform::firmware::OpenCommandIssuer(disk, &ignored);
+    const auto issuer =
+        platform::firmware::OpenCommandIssuer(disk, &ignored, platform::firmware::IssuerAccess::Queries);
     const auto areas = issuer ? platform::firmware::ReadHiddenAreas(*issuer) : std::nullopt;
     if (!areas || areas->hpaSectors() + areas->dcoHiddenSectors() == 0)
         return std::nullopt;

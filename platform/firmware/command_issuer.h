@@ -22,11 +22,17 @@ public:
     virtual std::optional<uint32_t> NvmeNamespace() = 0;
 };
 
+enum class IssuerAccess {
+    Queries, // opened read-only: for commands that only ask
+    Erase,   // opened read-write: for commands that change the drive
+};
+
 // Opens the device for firmware commands. It is not claimed here: the
 // caller holds it claimed (as a wipe's checks leave it) while commands go.
 // Null, with *error set, when it cannot be opened or this system offers no
 // way to send them.
-std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& device, std::string* error);
+std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& device, std::string* error,
+                                                 IssuerAccess access = IssuerAccess::Erase);
 
 // Has the system read the drive's capacity again, after SET MAX ADDRESS
 // changed it (a SCSI disk's rescan on Linux). False when it cannot.

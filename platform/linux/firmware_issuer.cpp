@@ -118,9 +118,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& device, std::string* error)
+std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path& device, std::string* error,
+                                                 IssuerAccess access)
 {
-    linux_os::UniqueFd fd(::open(device.c_str(), O_RDWR | O_CLOEXEC));
+    linux_os::UniqueFd fd(::open(device.c_str(), (access == IssuerAccess::Queries ? O_RDONLY : O_RDWR) | O_CLOEXEC));
     if (!fd.valid()) {
         *error = "cannot open " + device.string() + ": " + linux_os::ErrorText(errno);
         return nullptr;

@@ -3,7 +3,7 @@
 
 namespace zd::platform::firmware {
 
-std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path&, std::string* error)
+std::unique_ptr<CommandIssuer> OpenCommandIssuer(const std::filesystem::path&, std::string* error, IssuerAccess)
 {
     *error = "firmware erase commands are available on Linux only: use wipe";
     return nullptr;
