@@ -17,6 +17,7 @@
 
 #include "engine/wipe_outcome.h"
 #include "platform/device_identity.h"
+#include "refusal.h"
 
 namespace zd::cli {
 
@@ -58,13 +59,6 @@ struct TargetSummary {
     std::string outcome{};
     int exitCode = 0;
     std::optional<std::filesystem::path> log{}, record{}, certificate{};
-};
-
-// A target refused before anything was written to any.
-struct Refusal {
-    std::string given;
-    std::string target; // the device it names, when that could be told
-    std::string reason;
 };
 
 // The "summary" event: every target's outcome, exit code and files, and

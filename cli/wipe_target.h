@@ -12,7 +12,7 @@
 #include "discovery/drive_list.h"
 #include "engine/wipe_state.h"
 #include "platform/device_identity.h"
-#include "progress_events.h"
+#include "refusal.h"
 
 namespace zd::cli {
 
