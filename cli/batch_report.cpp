@@ -52,11 +52,6 @@ int Percent(uint64_t done, uint64_t total)
     return total == 0 ? 0 : static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
 }
 
-Json PathOrNull(const std::optional<std::filesystem::path>& file)
-{
-    return file ? Json(PathToUtf8(*file)) : Json(nullptr);
-}
-
 // Bytes written by all passes so far, and by all of them in the end.
 std::pair<uint64_t, uint64_t> RunBytes(const TargetRun& run, const RunStatus& status)
 {
@@ -362,24 +357,11 @@ void BatchReport::Summary(const Runs& runs, const std::vector<Refusal>& refused,
 
 Json SummaryEvent(const Runs& runs, const std::vector<Refusal>& refused, int exitCode)
 {
-    Json targets = Json::array();
+    std::vector<TargetSummary> targets;
     for (const auto& run : runs)
-        targets.push_back({{"target", run->name()},
-                           {"outcome", run->outcomeText()},
-                           {"exitCode", run->exitCode()},
-                           {"log", PathOrNull(run->logFile())},
-                           {"record", PathOrNull(run->recordFile())},
-                           {"certificate", PathOrNull(run->certificateFile())}});
-    Json refusals = Json::array();
-    for (const Refusal& refusal : refused)
-        refusals.push_back({{"typed", refusal.given},
-                            {"target", refusal.target.empty() ? Json(nullptr) : Json(refusal.target)},
-                            {"reason", refusal.reason}});
-    Json event = Event("summary");
-    event["exitCode"] = exitCode;
-    event["targets"] = std::move(targets);
-    event["refused"] = std::move(refusals);
-    return event;
+        targets.push_back({run->name(), run->outcomeText(), run->exitCode(), run->logFile(), run->recordFile(),
+                           run->certificateFile()});
+    return SummaryJson(targets, refused, exitCode);
 }
 
 } // namespace zd::cli

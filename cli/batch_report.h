@@ -20,13 +20,6 @@
 
 namespace zd::cli {
 
-// A target refused before anything was written to any.
-struct Refusal {
-    std::string given;
-    std::string target; // the device it names, when that could be told
-    std::string reason;
-};
-
 using Runs = std::vector<std::unique_ptr<TargetRun>>;
 
 class BatchReport {

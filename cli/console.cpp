@@ -1,6 +1,21 @@
 #include "console.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace zd::cli {
+
+bool IsTerminal(std::FILE* stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(::fileno(stream)) != 0;
+#endif
+}
 
 Console::Console(std::ostream& messages, std::ostream& status, bool statusIsTerminal)
     : messages_(messages), status_(status), terminal_(statusIsTerminal)

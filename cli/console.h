@@ -3,6 +3,7 @@
 // bottom and redrawn in place.
 #pragma once
 
+#include <cstdio>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -10,6 +11,9 @@
 #include <vector>
 
 namespace zd::cli {
+
+// Whether a stream of the process is a terminal (a person may answer).
+bool IsTerminal(std::FILE* stream);
 
 class Console {
 public:

@@ -1,11 +1,13 @@
-// list [--physical | --logical] [--json]: the drives a wipe can be pointed
+// list [--physical | --logical] [--json] [--hidden]: the drives a wipe can be pointed
 // at, as the wizard discovers them, with a mark on those that hold the
 // running system.
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "discovery/discovery.h"
@@ -13,6 +15,7 @@
 #include "platform/text.h"
 #include "printable.h"
 #include "progress_events.h"
+#include "wipe_target.h"
 
 namespace zd::cli {
 
@@ -22,6 +25,7 @@ struct ListOptions {
     bool physicalOnly = false;
     bool logicalOnly = false;
     bool json = false;
+    bool hidden = false;
 };
 
 std::string Text(const FixedText& field) { return Utf16ToUtf8(FixedTextView(field)); }
@@ -33,7 +37,18 @@ bool HoldsSystem(const DriveEntry& entry, const platform::SystemDrives& system)
     return system.Holds(std::filesystem::path(std::u16string(FixedTextView(name))));
 }
 
-Json EntriesJson(const DriveList& list, const platform::SystemDrives& system)
+// What each disk of a list hides, by index; nothing where it was not asked.
+using HiddenByEntry = std::vector<std::optional<platform::HiddenSectors>>;
+
+platform::DeviceIdentity IdentityOf(const DriveList& list, std::size_t i, const HiddenByEntry& hidden)
+{
+    platform::DeviceIdentity identity = list.at(i).identity;
+    if (i < hidden.size())
+        identity.hiddenSectors = hidden[i];
+    return identity;
+}
+
+Json EntriesJson(const DriveList& list, const platform::SystemDrives& system, const HiddenByEntry& hidden = {})
 {
     Json entries = Json::array();
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -48,13 +63,13 @@ Json EntriesJson(const DriveList& list, const platform::SystemDrives& system)
                            {"interfaceType", Text(entry.interfaceType)},
                            {"fileSystem", Text(entry.fileSystem)},
                            {"holdsRunningSystem", HoldsSystem(entry, system)},
-                           {"identity", IdentityJson(entry.identity)}});
+                           {"identity", IdentityJson(IdentityOf(list, i, hidden))}});
     }
     return entries;
 }
 
 void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& list,
-                      const platform::SystemDrives& system)
+                      const platform::SystemDrives& system, const HiddenByEntry& hidden = {})
 {
     out << heading << '\n';
     if (list.empty())
@@ -78,6 +93,9 @@ void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& l
         row("file system", Text(entry.fileSystem));
         row("serial number", entry.identity.serial);
         row("WWN", entry.identity.wwn);
+        if (const auto sectors = IdentityOf(list, i, hidden).hiddenSectors)
+            row("hidden sectors", std::to_string(sectors->hostProtectedArea) + " in a host protected area, " +
+                                      std::to_string(sectors->configurationOverlay) + " in a configuration overlay");
     }
 }
 
@@ -90,12 +108,17 @@ void RunList(const ListOptions& options)
     DriveList disks, volumes;
     if (!options.logicalOnly)
         DiscoverPhysicalDisks(disks);
+    // Asked only when wanted: it sends commands to every disk.
+    HiddenByEntry hidden(disks.size());
+    if (options.hidden)
+        for (std::size_t i = 0; i < disks.size(); ++i)
+            hidden[i] = AskHiddenSectors(std::filesystem::path(std::u16string(FixedTextView(disks.at(i).deviceName))));
     if (!options.physicalOnly)
         DiscoverLogicalVolumes(volumes);
     if (options.json) {
         Json listing = Json::object();
         if (!options.logicalOnly)
-            listing["physicalDisks"] = EntriesJson(disks, system);
+            listing["physicalDisks"] = EntriesJson(disks, system, hidden);
         if (!options.physicalOnly)
             listing["logicalVolumes"] = EntriesJson(volumes, system);
         // Drives may report bytes that are no UTF-8; they must not end the
@@ -104,7 +127,7 @@ void RunList(const ListOptions& options)
         return;
     }
     if (!options.logicalOnly)
-        WriteTextEntries(std::cout, "Physical disks:", disks, system);
+        WriteTextEntries(std::cout, "Physical disks:", disks, system, hidden);
     if (!options.physicalOnly)
         WriteTextEntries(std::cout << (options.logicalOnly ? "" : "\n"), "Logical volumes:", volumes, system);
 }
@@ -119,6 +142,8 @@ void AddListCommand(CLI::App& app, int& exitCode)
     auto* logical = command->add_flag("--logical", options->logicalOnly, "Only the logical volumes");
     physical->excludes(logical);
     command->add_flag("--json", options->json, "Write JSON instead of text");
+    command->add_flag("--hidden", options->hidden,
+                      "Ask every ATA disk for the sectors it hides (host protected area, configuration overlay)");
     command->callback([options, &exitCode] {
         RunList(*options);
         exitCode = kExitOk;

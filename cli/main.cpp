@@ -16,6 +16,7 @@ int main(int argc, char** argv)
     zd::cli::AddListCommand(app, exitCode);
     zd::cli::AddMethodsCommand(app, exitCode);
     zd::cli::AddWipeCommand(app, exitCode);
+    zd::cli::AddSanitizeCommand(app, exitCode);
     zd::cli::AddVerifyRecordCommand(app, exitCode);
 #ifdef ZD_CERTIFICATE_PDF
     zd::cli::AddCertificateCommand(app, exitCode);

@@ -5,9 +5,19 @@
 
 #include "engine/wipe_state.h"
 #include "platform/identity_check.h"
+#include "platform/text.h"
 #include "record/iso_time.h"
 
 namespace zd::cli {
+
+Json HiddenSectorsJson(const std::optional<platform::HiddenSectors>& hidden)
+{
+    if (!hidden)
+        return nullptr;
+    return {{"hostProtectedArea", hidden->hostProtectedArea},
+            {"configurationOverlay", hidden->configurationOverlay},
+            {"notReached", hidden->notReached}};
+}
 
 Json IdentityJson(const platform::DeviceIdentity& identity)
 {
@@ -27,7 +37,8 @@ Json IdentityJson(const platform::DeviceIdentity& identity)
             {"logicalSectorSize", identity.logicalSectorSize},
             {"physicalSectorSize", identity.physicalSectorSize},
             {"sizeBytes", identity.sizeBytes},
-            {"backingFile", std::move(backingFile)}};
+            {"backingFile", std::move(backingFile)},
+            {"hiddenSectors", HiddenSectorsJson(identity.hiddenSectors)}};
 }
 
 void EventStream::Emit(const Json& event)
@@ -52,6 +63,33 @@ std::string_view VerifyModeName(VerifyMode mode) { return mode == VerifyMode::Fu
 std::string_view PassResultName(bool completed, bool failed)
 {
     return completed ? "completed" : failed ? "failed" : "cancelled";
+}
+
+Json PathOrNull(const std::optional<std::filesystem::path>& file)
+{
+    return file ? Json(PathToUtf8(*file)) : Json(nullptr);
+}
+
+Json SummaryJson(const std::vector<TargetSummary>& targets, const std::vector<Refusal>& refused, int exitCode)
+{
+    Json ends = Json::array();
+    for (const TargetSummary& target : targets)
+        ends.push_back({{"target", target.target},
+                        {"outcome", target.outcome},
+                        {"exitCode", target.exitCode},
+                        {"log", PathOrNull(target.log)},
+                        {"record", PathOrNull(target.record)},
+                        {"certificate", PathOrNull(target.certificate)}});
+    Json refusals = Json::array();
+    for (const Refusal& refusal : refused)
+        refusals.push_back({{"typed", refusal.given},
+                            {"target", refusal.target.empty() ? Json(nullptr) : Json(refusal.target)},
+                            {"reason", refusal.reason}});
+    Json event = Event("summary");
+    event["exitCode"] = exitCode;
+    event["targets"] = std::move(ends);
+    event["refused"] = std::move(refusals);
+    return event;
 }
 
 } // namespace zd::cli

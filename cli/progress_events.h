@@ -5,20 +5,26 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "engine/wipe_outcome.h"
 #include "platform/device_identity.h"
+#include "refusal.h"
 
 namespace zd::cli {
 
 using Json = nlohmann::ordered_json;
+
+// The sectors a drive hides, or null where it told none.
+Json HiddenSectorsJson(const std::optional<platform::HiddenSectors>& hidden);
 
 // A drive's identity as `list --json` names its fields.
 Json IdentityJson(const platform::DeviceIdentity& identity);
@@ -43,6 +49,21 @@ Json Event(std::string_view name);
 std::string_view PhaseName(int32_t phase);
 
 std::string_view VerifyModeName(VerifyMode mode);
+
+// A file's path, or null for none.
+Json PathOrNull(const std::optional<std::filesystem::path>& file);
+
+// What one target of a command came to, for the last event.
+struct TargetSummary {
+    std::string target{};
+    std::string outcome{};
+    int exitCode = 0;
+    std::optional<std::filesystem::path> log{}, record{}, certificate{};
+};
+
+// The "summary" event: every target's outcome, exit code and files, and
+// the targets refused (all of them when nothing was written).
+Json SummaryJson(const std::vector<TargetSummary>& targets, const std::vector<Refusal>& refused, int exitCode);
 
 // "completed", "cancelled" or "failed".
 std::string_view PassResultName(bool completed, bool failed);

@@ -5,7 +5,6 @@
 #include "commands.h"
 #include "engine/device_access.h"
 #include "engine/wipe_run.h"
-#include "platform/system_volume.h"
 #include "platform/text.h"
 #include "record/pass_plan.h"
 #include "record/record_files.h"
@@ -15,30 +14,6 @@
 #endif
 
 namespace zd::cli {
-
-namespace {
-
-// As the wizard names drives in logs: a disk by its model, a volume by its
-// short name; an image file by its file name.
-std::u16string LogDriveName(const WipeTarget& target)
-{
-    if (target.device->kind == LogicalVolume)
-        return platform::VolumeLogName(PathToUtf16(target.path));
-    if (target.entry && !FixedTextView(target.entry->caption).empty())
-        return std::u16string(FixedTextView(target.entry->caption));
-    return PathToUtf16(target.path.filename());
-}
-
-// What the user was shown of the drive: discovery's identity, or for a
-// disk image what the opened file tells of itself.
-std::optional<platform::DeviceIdentity> ShownIdentity(const WipeTarget& target)
-{
-    if (target.entry && !target.entry->identity.devicePath.empty())
-        return target.entry->identity;
-    return ReadOpenedIdentity(*target.device);
-}
-
-} // namespace
 
 TargetRun::TargetRun(WipeTarget target, const RunSettings& settings)
     : target_(std::move(target)), name_(PathToUtf8(target_.path)), settings_(settings),

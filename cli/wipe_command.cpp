@@ -1,5 +1,5 @@
 // wipe TARGET... --method ID|NAME [--custom STRING] [--yes] [--log-dir DIR]
-//      [--force-unknown-system] [--skip-refused] [--verify samples|full]
+//      [--force-unknown-system] [--skip-refused] [--expose-hidden] [--verify samples|full]
 //      [--operator NAME] [--progress text|json]:
 // checks every target before anything is written to any, shows what would be
 // destroyed, asks once for CONFIRM, and wipes the targets side by side, one
@@ -16,16 +16,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "batch_report.h"
 #include "commands.h"
@@ -51,6 +44,7 @@ struct WipeOptions {
     std::optional<std::string> logDirectory;
     bool forceUnknownSystem = false;
     bool skipRefused = false;
+    bool exposeHidden = false;
     std::string verify = "samples";
     std::optional<std::string> operatorName;
     std::string progress = "text";
@@ -87,15 +81,6 @@ void HandleSignals(bool duringRuns)
 #endif
 }
 
-bool IsTerminal(std::FILE* stream)
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return ::isatty(::fileno(stream)) != 0;
-#endif
-}
-
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -117,57 +102,6 @@ std::size_t CountCharacters(const std::string& utf8)
 {
     return static_cast<std::size_t>(
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-// Windows names drives ("E:", "\\.\PHYSICALDRIVE1"); elsewhere a relative
-// name is taken from the current directory.
-std::filesystem::path TargetPath(const std::string& target)
-{
-#ifdef _WIN32
-    return Utf8ToPath(target);
-#else
-    return std::filesystem::absolute(target).lexically_normal();
-#endif
-}
-
-// The device a name stands for, links resolved, to find one named twice.
-std::filesystem::path CanonicalPath(const std::string& given)
-{
-    const std::filesystem::path path = TargetPath(given);
-    const auto classified = platform::SystemDeviceBackend().Classify(path);
-    return classified ? classified->path : path;
-}
-
-// What was given, checked before anything is written: the runs to make, and
-// the targets refused.
-struct CheckedTargets {
-    std::vector<WipeTarget> accepted;
-    std::vector<Refusal> refused;
-};
-
-CheckedTargets CheckTargets(const WipeOptions& options)
-{
-    CheckedTargets checked;
-    std::set<std::filesystem::path> named;
-    const TargetChecks checks(options.forceUnknownSystem);
-    for (const std::string& given : options.targets) {
-        if (given.empty()) {
-            checked.refused.push_back({given, {}, "no target named: give a block device or a disk image file"});
-            continue;
-        }
-        const std::filesystem::path canonicalPath = CanonicalPath(given);
-        if (!named.insert(canonicalPath).second) {
-            const std::string canonical = PathToUtf8(canonicalPath);
-            checked.refused.push_back({given, canonical, canonical + " is named more than once"});
-            continue;
-        }
-        WipeTarget target = CheckWipeTarget(given, TargetPath(given), checks);
-        if (target.refused())
-            checked.refused.push_back({given, PathToUtf8(target.path), target.refusal});
-        else
-            checked.accepted.push_back(std::move(target));
-    }
-    return checked;
 }
 
 // Nothing is written: says so, and why, and ends the command with 2.
@@ -242,7 +176,7 @@ int Wipe(const WipeOptions& options)
     if (options.operatorName && !IsValidUtf8(*options.operatorName))
         return usage("--operator is not valid UTF-8 text");
 
-    CheckedTargets checked = CheckTargets(options);
+    CheckedTargets checked = CheckTargets(options.targets, options.forceUnknownSystem);
     for (const Refusal& refusal : checked.refused)
         std::cerr << "zeza-dera-cli: "
                   << (refusal.reason.find(refusal.given) == std::string::npos && !refusal.given.empty()
@@ -264,20 +198,29 @@ int Wipe(const WipeOptions& options)
         options.logDirectory ? std::filesystem::absolute(Utf8ToPath(*options.logDirectory)) : platform::LogDirectory();
     settings.host = platform::ReadHostInfo();
     settings.verifyReport = json ? &std::cerr : &std::cout;
+    std::vector<const WipeTarget*> shown;
+    for (const WipeTarget& target : checked.accepted) {
+        if (!shown.empty())
+            human << '\n';
+        ShowTarget(human, target);
+        shown.push_back(&target);
+    }
+    ShowPlan(human, *method, settings.verify, settings.logDirectory);
+    for (const WipeTarget& target : checked.accepted)
+        if (target.hidden && !options.exposeHidden)
+            human << "Warning: " << Printable(PathToUtf8(target.path)) << " hides " << target.hidden->notReached
+                  << " sectors that this wipe does not overwrite; --expose-hidden removes a host protected area "
+                     "first.\n";
+    if (!options.yes && !ConfirmWipe(std::cin, human, shown, IsTerminal(stdin)))
+        return NothingWiped(human, events, checked.refused);
+    if (options.exposeHidden)
+        for (WipeTarget& target : checked.accepted)
+            if (const std::string why = ExposeHiddenSectors(target); !why.empty())
+                human << "Warning: " << Printable(PathToUtf8(target.path))
+                      << ": the host protected area stays hidden: " << Printable(why) << '\n';
     Runs runs;
     for (WipeTarget& target : checked.accepted)
         runs.push_back(std::make_unique<TargetRun>(std::move(target), settings));
-
-    std::vector<const WipeTarget*> shown;
-    for (const auto& run : runs) {
-        if (!shown.empty())
-            human << '\n';
-        ShowTarget(human, run->target());
-        shown.push_back(&run->target());
-    }
-    ShowPlan(human, *method, settings.verify, settings.logDirectory);
-    if (!options.yes && !ConfirmWipe(std::cin, human, shown, IsTerminal(stdin)))
-        return NothingWiped(human, events, checked.refused);
     // Every run leaves a record, or none starts.
     for (const auto& run : runs)
         if (!run->OpenLog())
@@ -326,6 +269,8 @@ void AddWipeCommand(CLI::App& app, int& exitCode)
                       "Wipe a drive even when the drive of the running system cannot be determined");
     command->add_flag("--skip-refused", options->skipRefused,
                       "Wipe the targets that pass the checks even when others are refused");
+    command->add_flag("--expose-hidden", options->exposeHidden,
+                      "Remove an ATA drive's host protected area (until its next power cycle) before the first write");
     command->add_option("--verify", options->verify, "Read back samples (the default) or every sector")
         ->check(CLI::IsMember({"samples", "full"}));
     command->add_option("--operator", options->operatorName, "Who runs the wipe, for the erasure records");

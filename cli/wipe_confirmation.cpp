@@ -68,8 +68,11 @@ void ShowTarget(std::ostream& out, const WipeTarget& target)
         if (const std::string& serial = target.entry->identity.serial; !serial.empty())
             out << "Serial:       " << Printable(serial) << '\n';
     }
-    out << "Size:         " << Size(record.sectorCount) << '\n'
-        << "Mount points: " << (mounts.empty() ? "none" : mounts) << '\n';
+    out << "Size:         " << Size(record.sectorCount) << '\n';
+    if (const auto& hidden = target.hidden)
+        out << "Hidden:       " << hidden->hostProtectedArea << " sectors in a host protected area, "
+            << hidden->configurationOverlay << " in a device configuration overlay\n";
+    out << "Mount points: " << (mounts.empty() ? "none" : mounts) << '\n';
 }
 
 void ShowPlan(std::ostream& out, const OverwriteMethod& method, VerifyMode verify,

@@ -202,6 +202,14 @@ void WriteFailureLog(RunLog& log, const WipeFailure& failure)
     Write(log, line);
 }
 
+void WriteEventLog(RunLog& log, std::string_view text)
+{
+    std::string block = "\n";
+    block += TimeLine("time : ");
+    block += text;
+    Write(log, block);
+}
+
 bool LogComplete(const RunLog& log) { return !log.logPath.empty() && !log.incomplete; }
 
 } // namespace zd

@@ -99,6 +99,10 @@ void WriteVerifyTotalLog(RunLog& log, const VerifyResult& result);
 // " Preparation Failed: <error>.".
 void WriteFailureLog(RunLog& log, const WipeFailure& failure);
 
+// Appends a time line and the text, for what is no pass: a purge's command,
+// the drive's answer and its read-back. Each line of the text ends in '\n'.
+void WriteEventLog(RunLog& log, std::string_view text);
+
 // Whether the run's log was created and every line of it was written.
 bool LogComplete(const RunLog& log);
 

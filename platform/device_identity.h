@@ -17,6 +17,14 @@ struct BackingFile {
     uint64_t offset = 0; // bytes
 };
 
+// Sectors an ATA drive hides from the system, as it told them when the
+// drive was checked for a wipe.
+struct HiddenSectors {
+    uint64_t hostProtectedArea = 0;    // below the drive's native maximum (HPA)
+    uint64_t configurationOverlay = 0; // beyond it, set by a configuration overlay (DCO)
+    uint64_t notReached = 0;           // of them, what the wipe did not overwrite
+};
+
 // Texts are UTF-8 as the system reports them, without surrounding blanks;
 // empty when the system does not tell.
 struct DeviceIdentity {
@@ -31,7 +39,8 @@ struct DeviceIdentity {
     uint32_t logicalSectorSize = 0;
     uint32_t physicalSectorSize = 0;
     uint64_t sizeBytes = 0;
-    std::optional<BackingFile> backingFile; // loop devices only
+    std::optional<BackingFile> backingFile;     // loop devices only
+    std::optional<HiddenSectors> hiddenSectors; // ATA drives that told; nothing elsewhere
 };
 
 } // namespace zd::platform

@@ -51,6 +51,16 @@ using VerifyMode = zd::VerifyMode;
 // mode and counts.
 using VerificationRecord = zd::VerifyResult;
 
+// A purge by the drive's own erase command, in place of passes of a method.
+struct PurgeRecord {
+    std::string interface;    // "NVMe", "ATA", "SCSI"
+    std::string command;      // "NVMe Format NVM (user data erase)"
+    std::string action;       // "crypto", "block", "overwrite", or "auto" where the drive chooses
+    std::string deviceStatus; // the drive's completion status
+};
+
+inline constexpr std::string_view kPurgeMethodName = "Purge";
+
 struct ErasureRecord {
     int schemaVersion = kSchemaVersion;
     std::string toolName{kToolName};
@@ -66,8 +76,9 @@ struct ErasureRecord {
     uint64_t sectorsWritten = 0;                    // all passes together
     std::optional<uint64_t> bytesPerSecond;         // over the time spent writing
     std::optional<VerificationRecord> verification; // nothing when the run ended before it
-    std::string outcome; // kErased, kErasedVerificationFailed, "Terminated: <cause>" or kCancelled
-    std::string logFile; // the run log's file name, in the record's folder
+    std::string outcome;              // kErased, kErasedVerificationFailed, "Terminated: <cause>" or kCancelled
+    std::optional<PurgeRecord> purge; // a purge's command; nothing for an overwrite
+    std::string logFile;              // the run log's file name, in the record's folder
     std::string logSha256;
 };
 

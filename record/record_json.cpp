@@ -84,18 +84,23 @@ json DeviceJson(const platform::DeviceIdentity& device)
                    {"device", device.backingFile->device},
                    {"inode", device.backingFile->inode},
                    {"offset", device.backingFile->offset}};
-    return {{"path", device.devicePath},
-            {"deviceNumber", device.deviceNumber},
-            {"model", device.model},
-            {"serial", device.serial},
-            {"wwn", device.wwn},
-            {"firmware", device.firmware},
-            {"transport", device.transport},
-            {"rotational", OrNull(device.rotational)},
-            {"logicalSectorSize", device.logicalSectorSize},
-            {"physicalSectorSize", device.physicalSectorSize},
-            {"sizeBytes", device.sizeBytes},
-            {"backingFile", backing}};
+    json document = {{"path", device.devicePath},
+                     {"deviceNumber", device.deviceNumber},
+                     {"model", device.model},
+                     {"serial", device.serial},
+                     {"wwn", device.wwn},
+                     {"firmware", device.firmware},
+                     {"transport", device.transport},
+                     {"rotational", OrNull(device.rotational)},
+                     {"logicalSectorSize", device.logicalSectorSize},
+                     {"physicalSectorSize", device.physicalSectorSize},
+                     {"sizeBytes", device.sizeBytes},
+                     {"backingFile", backing}};
+    if (const auto& hidden = device.hiddenSectors)
+        document["hiddenSectors"] = {{"hostProtectedArea", hidden->hostProtectedArea},
+                                     {"configurationOverlay", hidden->configurationOverlay},
+                                     {"notReached", hidden->notReached}};
+    return document;
 }
 
 platform::DeviceIdentity DeviceFrom(const json& device)
@@ -115,6 +120,9 @@ platform::DeviceIdentity DeviceFrom(const json& device)
     if (const json& backing = device.at("backingFile"); !backing.is_null())
         identity.backingFile =
             platform::BackingFile{backing.at("path"), backing.at("device"), backing.at("inode"), backing.at("offset")};
+    if (const auto hidden = device.find("hiddenSectors"); hidden != device.end())
+        identity.hiddenSectors = platform::HiddenSectors{hidden->at("hostProtectedArea"),
+                                                         hidden->at("configurationOverlay"), hidden->at("notReached")};
     return identity;
 }
 
@@ -224,6 +232,11 @@ std::string RecordToJson(const ErasureRecord& record)
         {"outcome", record.outcome},
         {"log", {{"file", record.logFile}, {"sha256", record.logSha256}}},
     };
+    if (const auto& purge = record.purge)
+        document["purge"] = {{"interface", purge->interface},
+                             {"command", purge->command},
+                             {"action", purge->action},
+                             {"deviceStatus", purge->deviceStatus}};
     json raw = json::object();
     KeepRawTexts(document, json::json_pointer(), raw);
     if (!raw.empty())
@@ -259,6 +272,9 @@ std::optional<ErasureRecord> RecordFromJson(std::string_view text)
         record.bytesPerSecond = Optional<uint64_t>(run.at("bytesPerSecond"));
         record.verification = VerificationFrom(document.at("verification"));
         record.outcome = document.at("outcome");
+        if (const auto purge = document.find("purge"); purge != document.end())
+            record.purge = PurgeRecord{purge->at("interface"), purge->at("command"), purge->at("action"),
+                                       purge->at("deviceStatus")};
         record.logFile = document.at("log").at("file");
         record.logSha256 = document.at("log").at("sha256");
         return record;
