@@ -56,7 +56,7 @@ else
   if [ -z "$warning" ]; then
     fail "a second start showed no warning"
   else
-    xdotool windowfocus --sync "$warning" key Return
+    zd_key "$warning" Return
   fi
   code=0
   wait "$second" || code=$?

@@ -6,11 +6,13 @@ zd_work=$(mktemp -d /tmp/zd-wine-XXXXXX)
 zd_xvfb_pid=
 zd_cleanup_steps=()
 
+# The steps run last added first (the programs before the loop device they
+# hold); Wine's own processes of the prefix end before the X server does.
 zd_cleanup() {
-  local step
-  for step in "${zd_cleanup_steps[@]}"; do eval "$step" 2>/dev/null || true; done
+  local i
+  for ((i = ${#zd_cleanup_steps[@]} - 1; i >= 0; i--)); do eval "${zd_cleanup_steps[i]}" 2>/dev/null || true; done
+  if [ "${WINEPREFIX:-}" = "$zd_work/prefix" ]; then timeout 60 wineserver -k 2>/dev/null || true; fi
   if [ -n "$zd_xvfb_pid" ]; then kill "$zd_xvfb_pid" 2>/dev/null || true; fi
-  if [ -n "${WINEPREFIX:-}" ]; then timeout 60 wineserver -k 2>/dev/null || true; fi
   rm -rf "$zd_work"
 }
 trap zd_cleanup EXIT
@@ -58,4 +60,33 @@ zd_start_xvfb() {
 # for it to be mapped.
 zd_wait_window() {
   { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -n 1
+}
+
+# The id of a visible window whose title matches the extended regular
+# expression $1 (whole title, any case), other than the windows listed in
+# $2, waiting up to $3 seconds (default 60); nothing when none comes.
+zd_wait_other_window() {
+  local deadline=$((SECONDS + ${3:-60})) id
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    for id in $(xdotool search --onlyvisible --name "^($1)\$" 2>/dev/null); do
+      if [[ " $2 " != *" $id "* ]]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.2
+  done
+}
+
+# Presses a key in window $1; zd_key_closing then waits up to 30 s for the
+# window to go.
+zd_key() {
+  xdotool windowfocus --sync "$1" key "$2"
+}
+zd_key_closing() {
+  zd_key "$1" "$2"
+  local deadline=$((SECONDS + 30))
+  while xwininfo -id "$1" 2>/dev/null | grep -q IsViewable && [ "$SECONDS" -lt "$deadline" ]; do
+    sleep 0.2
+  done
 }
