@@ -90,3 +90,42 @@ zd_key_closing() {
     sleep 0.2
   done
 }
+
+# Drives the open program, main window $1, through the volume branch with
+# clicks and keys: the logical drives tile; Next until discovery is done
+# and the first volume, C: (the Windows volume), is refused; the second
+# volume; Next; "CONFIRM"; then waits up to $2 seconds for the run's closing
+# message and dismisses it. Says what went wrong and fails otherwise.
+zd_wizard_wipe_second_volume() {
+  local main=$1 title answer= box dialog done_box
+  title=$(xdotool getwindowname "$main")
+  # Client coordinates: the page area starts at (300, 40).
+  xdotool mousemove --window "$main" 690 150 click 1
+  for _ in $(seq 30); do
+    xdotool mousemove --window "$main" 901 461 click 1
+    box=$(zd_wait_other_window "Warning|Information" "$main" 30)
+    [ -n "$box" ] || break
+    answer=$(xdotool getwindowname "$box")
+    zd_key_closing "$box" Return
+    [ "$answer" = Warning ] && break
+  done
+  if [ "$answer" != Warning ]; then
+    echo "Next on C: was not refused (last answer: ${answer:-none})"
+    return 1
+  fi
+  xdotool mousemove --window "$main" 450 82 click 1 key Down
+  xdotool mousemove --window "$main" 901 461 click 1
+  dialog=$(zd_wait_other_window "$title" "$main")
+  if [ -z "$dialog" ]; then
+    echo "Next on the second volume opened no confirmation dialog"
+    return 1
+  fi
+  xdotool mousemove --window "$dialog" 214 113 click 1 type confirm
+  zd_key_closing "$dialog" Return
+  done_box=$(zd_wait_other_window "$title" "$main $dialog" "$2")
+  if [ -z "$done_box" ]; then
+    echo "the run showed no closing message"
+    return 1
+  fi
+  zd_key_closing "$done_box" Return
+}

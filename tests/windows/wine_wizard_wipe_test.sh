@@ -52,40 +52,7 @@ main=$(zd_wait_window "$title")
   echo "no window titled $title"
   exit 1
 }
-# Client coordinates: the page area starts at (300, 40).
-xdotool mousemove --window "$main" 690 150 click 1 # the logical drives tile
-
-# Next until discovery has filled the list: "Please select a drive." before,
-# then the refusal of the first volume, C:, which holds the Windows folder.
-answer=
-for _ in $(seq 30); do
-  xdotool mousemove --window "$main" 901 461 click 1
-  box=$(zd_wait_other_window "Warning|Information" "$main" 30)
-  [ -n "$box" ] || break
-  answer=$(xdotool getwindowname "$box")
-  zd_key_closing "$box" Return
-  [ "$answer" = Warning ] && break
-done
-[ "$answer" = Warning ] || fail "Next on C: was not refused (last answer: ${answer:-none})"
-
-# The second and last volume, D:, then Next: the confirmation dialog.
-xdotool mousemove --window "$main" 450 82 click 1 key Down
-xdotool mousemove --window "$main" 901 461 click 1
-dialog=$(zd_wait_other_window "$title" "$main")
-if [ -z "$dialog" ]; then
-  echo "Next on D: opened no confirmation dialog"
-  exit 1
-fi
-xdotool mousemove --window "$dialog" 214 113 click 1 type confirm
-zd_key_closing "$dialog" Return
-
-# The run ends with its message box; dismissing it opens the log.
-done_box=$(zd_wait_other_window "$title" "$main $dialog" 120)
-if [ -z "$done_box" ]; then
-  echo "the run showed no closing message"
-  exit 1
-fi
-zd_key_closing "$done_box" Return
+zd_wizard_wipe_second_volume "$main" 120 || exit 1
 
 size=$(blockdev --getsize64 "$loop")
 if ! cmp -s "$loop" <(head -c "$size" /dev/zero); then
