@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the tests that run Windows programs under Wine: a Wine prefix
 # of the test's own that sees no drive of the host, and an X server of its
 # own for the windows. Everything is ended and removed on exit.
@@ -18,16 +19,13 @@ zd_cleanup() {
 trap zd_cleanup EXIT
 
 # Wine maps Z: to the host's root and may map other letters to the host's
-# drives: every letter but C: and the ones named goes.
-zd_wine_keep_letters() {
-  local link letter keep
+# drives: every letter but C: goes.
+zd_wine_only_c() {
+  local link
   for link in "$WINEPREFIX"/dosdevices/?: "$WINEPREFIX"/dosdevices/?::; do
-    [ -L "$link" ] || continue
-    letter=$(basename "$link")
-    for keep in c: "$@"; do
-      [ "$letter" = "$keep" ] && continue 2
-    done
-    rm -f "$link"
+    if [ -L "$link" ] && [ "$(basename "$link")" != c: ]; then
+      rm -f "$link"
+    fi
   done
 }
 
@@ -36,7 +34,7 @@ zd_wine_prefix() {
   export WINEPREFIX=$zd_work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   wineboot -i >/dev/null 2>&1
   wineserver -w
-  zd_wine_keep_letters
+  zd_wine_only_c
 }
 
 # An X server on a display number that it picks itself.
@@ -53,7 +51,8 @@ zd_start_xvfb() {
     fi
     sleep 0.1
   done
-  export DISPLAY=":$(head -n 1 "$display_file")"
+  DISPLAY=":$(head -n 1 "$display_file")"
+  export DISPLAY
 }
 
 # The id of the first window whose title is exactly $1, waiting up to 60 s
@@ -97,7 +96,7 @@ zd_key_closing() {
 # volume; Next; "CONFIRM"; then waits up to $2 seconds for the run's closing
 # message and dismisses it. Says what went wrong and fails otherwise.
 zd_wizard_wipe_second_volume() {
-  local main=$1 title answer= box dialog done_box
+  local main=$1 title answer='' box dialog done_box
   title=$(xdotool getwindowname "$main")
   # Client coordinates: the page area starts at (300, 40).
   xdotool mousemove --window "$main" 690 150 click 1

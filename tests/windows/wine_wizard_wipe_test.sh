@@ -18,7 +18,9 @@ skip() {
   exit 77
 }
 [ "$(id -u)" -eq 0 ] || skip "attaching a loop device needs root"
-command -v Xvfb >/dev/null && command -v xdotool >/dev/null || skip "needs Xvfb and xdotool"
+if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
+  skip "needs Xvfb and xdotool"
+fi
 
 source "$(dirname "$0")/wine_session.sh"
 image=$zd_work/volume.img
