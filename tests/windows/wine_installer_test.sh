@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the program with its setup program, silently, under Wine in a new
+# Checks that the setup program asks for administrator rights; installs the
+# program with it, silently, under Wine in a new
 # prefix; checks what it installed; starts the installed desktop program on
 # an X server of its own (its window, title, size and home page; a second
 # start refused); then uninstalls silently and checks that nothing is left.
@@ -19,6 +20,10 @@ title="Movan Zeza Dera"
 folder="$WINEPREFIX/drive_c/Program Files/$title"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$title.lnk"
 key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$title"
+
+# Windows asks for administrator rights before the setup program runs.
+wrestool -x --raw --type=24 "$setup" | grep -q 'level="requireAdministrator"' ||
+  fail "the setup program's manifest does not ask for administrator rights"
 
 # Run from C:, as downloaded: the prefix has no letter for the build tree.
 cp "$setup" "$WINEPREFIX/drive_c/zeza-dera-setup.exe"
