@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks that the setup program asks for administrator rights; installs the
-# program with it, silently, under Wine in a new
-# prefix; checks what it installed; starts the installed desktop program on
-# an X server of its own (its window, title, size and home page; a second
-# start refused); then uninstalls silently and checks that nothing is left.
+# program with it, silently, under Wine in a new prefix; checks what it
+# installed; starts the installed desktop program on an X server of its own
+# (its window, title, size and home page; a second start refused); then
+# uninstalls silently and checks that nothing is left.
 set -euo pipefail
 setup=$1
 version=$2
