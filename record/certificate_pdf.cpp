@@ -61,7 +61,9 @@ QColor BadgeColour(OutcomeKind kind)
 }
 
 // While it lives, the process has a QGuiApplication: the one it had, or one
-// on the offscreen platform made for the certificate.
+// made for the certificate on a platform that needs no display (offscreen;
+// on Windows, where Qt's offscreen platform is not built, minimal with the
+// system's fonts).
 class GuiApplicationScope {
 public:
     GuiApplicationScope()
@@ -98,7 +100,11 @@ private:
     static inline QtMessageHandler g_previousHandler = nullptr;
     static inline char name_[] = "zeza-dera";
     static inline char platformOption_[] = "-platform";
+#ifdef _WIN32
+    static inline char offscreen_[] = "minimal:enable_fonts";
+#else
     static inline char offscreen_[] = "offscreen";
+#endif
     // The application takes the options it knows out of its arguments, so
     // each one made gets a fresh list, alive as long as it is.
     int argc_ = 3;

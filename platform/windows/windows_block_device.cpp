@@ -39,6 +39,49 @@ long long TransferChunk(HANDLE handle, Byte* data, std::size_t length, uint64_t 
     return moved;
 }
 
+// Whether the sector at `offset` exists: a read there moves a whole sector,
+// at or past the end it moves nothing; any other answer is no answer.
+std::optional<bool> SectorExists(HANDLE handle, uint64_t offset)
+{
+    constexpr std::size_t kSector = 512;
+    std::byte sector[kSector];
+    const long long moved = TransferChunk(handle, sector, kSector, offset, ReadFile);
+    if (moved == static_cast<long long>(kSector))
+        return true;
+    if (moved == 0)
+        return false;
+    return std::nullopt;
+}
+
+// The length of a device that answers no size query (a raw device under
+// Wine): doubling steps find a sector past the end, halving steps the first
+// one.
+std::optional<uint64_t> LengthByReading(HANDLE handle)
+{
+    constexpr uint64_t kSector = 512;
+    uint64_t inside = 0;
+    uint64_t outside = 1;
+    for (;;) {
+        const auto exists = SectorExists(handle, outside * kSector);
+        if (!exists || outside > (UINT64_MAX / kSector) / 2)
+            return std::nullopt;
+        if (!*exists)
+            break;
+        inside = outside;
+        outside *= 2;
+    }
+    if (inside == 0 && SectorExists(handle, 0) != true)
+        return std::nullopt;
+    while (outside - inside > 1) {
+        const uint64_t middle = inside + (outside - inside) / 2;
+        const auto exists = SectorExists(handle, middle * kSector);
+        if (!exists)
+            return std::nullopt;
+        (*exists ? inside : outside) = middle;
+    }
+    return outside * kSector;
+}
+
 class WindowsBlockDevice final : public BlockDevice {
 public:
     WindowsBlockDevice(HANDLE handle, std::filesystem::path path, bool imageFile)
@@ -77,7 +120,11 @@ public:
             size = volume.PartitionLength;
         }
         if (!known) {
-            Fail(WindowsErrorText(GetLastError()));
+            const DWORD error = GetLastError();
+            if (!imageFile_)
+                if (const auto length = LengthByReading(handle_))
+                    return length;
+            Fail(WindowsErrorText(error));
             return std::nullopt;
         }
         return static_cast<uint64_t>(size.QuadPart);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks that a cross-built program carries the window artwork under its
-# numeric ids and the manifest that asks for administrator rights.
+# numeric ids, its version information and the manifest that asks for
+# administrator rights.
 set -euo pipefail
 exe=$1
 listing=$(wrestool -l "$exe")
@@ -19,6 +20,7 @@ for id in 326 327 334 335; do
 done
 expect "--type=2 --name=337 " "bitmap 337"
 expect "--type=24 --name=1 " "manifest"
+expect "--type=16 --name=1 " "version information"
 
 manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
 for needle in 'level="requireAdministrator"' 'Microsoft.Windows.Common-Controls' 'version="6.0.0.0"' '<dpiAware'; do

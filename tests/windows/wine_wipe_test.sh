@@ -6,6 +6,7 @@
 set -euo pipefail
 wine=$1
 exe=$2
+certificate=${3:-none} # pdf when the tool is built with Qt
 
 prefix=${WINEPREFIX:-$HOME/.wine}
 work=$(mktemp -d /tmp/zd-wine-XXXXXX)
@@ -13,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 image="$work/wine-disk.img"
 head -c $((4 * 1024 * 1024 + 64 * 512)) /dev/urandom >"$image"
 log="$prefix/drive_c/users/Drive__wine-disk.img.log"
-rm -f "$log" "${log%.log}.json"
+rm -f "$log" "${log%.log}.json" "${log%.log}.pdf"
 
 windows_image="Z:$(tr / '\\' <<<"$image")"
 "$wine" "$exe" wipe "$windows_image" --method "Zero Wipe" --yes
@@ -43,15 +44,18 @@ for line in "Log File of Zeza Dera" "Drive Name: wine-disk.img" "Algorithm used:
     status=1
   fi
 done
-# The erasure record lies beside the log; the Windows tool, built without
-# Qt, makes no certificate.
+# The erasure record lies beside the log, and the certificate where the tool
+# is built with Qt.
 record="${log%.log}.json"
 if ! grep -q '"outcome": "Erased"' "$record" 2>/dev/null; then
   echo "no erasure record saying Erased at $record"
   status=1
 fi
-if [ -e "${log%.log}.pdf" ]; then
-  echo "a certificate where the Windows tool makes none"
+if [ "$certificate" = pdf ] && ! head -c 5 "${log%.log}.pdf" 2>/dev/null | grep -q '%PDF-'; then
+  echo "no certificate at ${log%.log}.pdf"
+  status=1
+elif [ "$certificate" = none ] && [ -e "${log%.log}.pdf" ]; then
+  echo "a certificate where the tool, built without Qt, makes none"
   status=1
 fi
 # A relative path to an existing image is that image; a mistyped one is
