@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -60,10 +61,20 @@ QColor BadgeColour(OutcomeKind kind)
     return {0x5F, 0x63, 0x68};
 }
 
+// The platform an application made for the certificate runs on, which
+// needs no display (Qt's offscreen platform is not built for Windows).
+#ifdef _WIN32
+constexpr char kPlatformName[] = "minimal";
+constexpr char kPlatformOption[] = "minimal:enable_fonts";
+constexpr char kPlatformPackage[] = "";
+#else
+constexpr char kPlatformName[] = "offscreen";
+constexpr char kPlatformOption[] = "offscreen";
+constexpr char kPlatformPackage[] = " (Debian package qt6-qpa-plugins)";
+#endif
+
 // While it lives, the process has a QGuiApplication: the one it had, or one
-// made for the certificate on a platform that needs no display (offscreen;
-// on Windows, where Qt's offscreen platform is not built, minimal with the
-// system's fonts).
+// made for the certificate on the platform above.
 class GuiApplicationScope {
 public:
     GuiApplicationScope()
@@ -100,15 +111,11 @@ private:
     static inline QtMessageHandler g_previousHandler = nullptr;
     static inline char name_[] = "zeza-dera";
     static inline char platformOption_[] = "-platform";
-#ifdef _WIN32
-    static inline char offscreen_[] = "minimal:enable_fonts";
-#else
-    static inline char offscreen_[] = "offscreen";
-#endif
     // The application takes the options it knows out of its arguments, so
     // each one made gets a fresh list, alive as long as it is.
     int argc_ = 3;
-    char* argv_[4] = {name_, platformOption_, offscreen_, nullptr};
+    std::string platform_ = kPlatformOption;
+    char* argv_[4] = {name_, platformOption_, platform_.data(), nullptr};
     std::unique_ptr<QGuiApplication> own_;
 };
 
@@ -467,9 +474,9 @@ std::string CertificateUnavailable()
         folder += "/platforms";
     folders += qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH");
     for (const QString& folder : folders)
-        if (!folder.isEmpty() && !QDir(folder).entryList({"*qoffscreen*"}, QDir::Files).isEmpty())
+        if (!folder.isEmpty() && !QDir(folder).entryList({QString("*q%1*").arg(kPlatformName)}, QDir::Files).isEmpty())
             return {};
-    return "Qt's \"offscreen\" platform plugin is not installed (Debian package qt6-qpa-plugins)";
+    return std::string("Qt's \"") + kPlatformName + "\" platform plugin is not installed" + kPlatformPackage;
 }
 
 bool WriteCertificatePdf(const ErasureRecord& record, const SealedRecord& sealed)
