@@ -64,13 +64,9 @@ QColor BadgeColour(OutcomeKind kind)
 // The platform an application made for the certificate runs on, which
 // needs no display (Qt's offscreen platform is not built for Windows).
 #ifdef _WIN32
-constexpr char kPlatformName[] = "minimal";
 constexpr char kPlatformOption[] = "minimal:enable_fonts";
-constexpr char kPlatformPackage[] = "";
 #else
-constexpr char kPlatformName[] = "offscreen";
 constexpr char kPlatformOption[] = "offscreen";
-constexpr char kPlatformPackage[] = " (Debian package qt6-qpa-plugins)";
 #endif
 
 // While it lives, the process has a QGuiApplication: the one it had, or one
@@ -467,6 +463,11 @@ QString Title(const ErasureRecord& record)
 
 std::string CertificateUnavailable()
 {
+#ifdef _WIN32
+    // The plugin ships in the program's folder, where Qt looks only once an
+    // application runs.
+    return {};
+#else
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return {};
     QStringList folders = QCoreApplication::libraryPaths();
@@ -474,9 +475,10 @@ std::string CertificateUnavailable()
         folder += "/platforms";
     folders += qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH");
     for (const QString& folder : folders)
-        if (!folder.isEmpty() && !QDir(folder).entryList({QString("*q%1*").arg(kPlatformName)}, QDir::Files).isEmpty())
+        if (!folder.isEmpty() && !QDir(folder).entryList({"*qoffscreen*"}, QDir::Files).isEmpty())
             return {};
-    return std::string("Qt's \"") + kPlatformName + "\" platform plugin is not installed" + kPlatformPackage;
+    return "Qt's \"offscreen\" platform plugin is not installed (Debian package qt6-qpa-plugins)";
+#endif
 }
 
 bool WriteCertificatePdf(const ErasureRecord& record, const SealedRecord& sealed)
