@@ -193,7 +193,9 @@ PurgePlan FirmwarePurge::PlanNvme(uint32_t nsid)
             return plan;
         }
         const bool crypto = controller->cryptoEraseSupported;
-        plan.action = crypto ? PurgeAction::Crypto : PurgeAction::Overwrite;
+        // A user data erase leaves the way to the drive, as an enhanced
+        // security erase does.
+        plan.action = crypto ? PurgeAction::Crypto : PurgeAction::Auto;
         plan.command = crypto ? "NVMe Format NVM (cryptographic erase)" : "NVMe Format NVM (user data erase)";
         reachesAll = controller->formatAppliesToAll || controller->eraseAppliesToAll;
     }

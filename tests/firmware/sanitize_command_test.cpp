@@ -86,7 +86,7 @@ TEST_F(SanitizeCommand, FormatNvmPurgesAndTheRecordSaysHow)
     const auto record = nlohmann::json::parse(ReadAll(records[0]));
     EXPECT_EQ(record["method"]["name"], "Purge");
     EXPECT_EQ(record["purge"]["command"], "NVMe Format NVM (user data erase)");
-    EXPECT_EQ(record["purge"]["action"], "overwrite");
+    EXPECT_EQ(record["purge"]["action"], "auto");
     EXPECT_EQ(record["purge"]["deviceStatus"], "Format NVM status 0x0000");
     EXPECT_EQ(record["outcome"], "Erased");
     EXPECT_EQ(record["verification"]["mismatches"], 0);
