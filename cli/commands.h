@@ -18,5 +18,7 @@ void AddListCommand(CLI::App& app, int& exitCode);
 void AddMethodsCommand(CLI::App& app, int& exitCode);
 void AddWipeCommand(CLI::App& app, int& exitCode);
 void AddVerifyRecordCommand(CLI::App& app, int& exitCode);
+// Only where the program draws certificates (with Qt).
+void AddCertificateCommand(CLI::App& app, int& exitCode);
 
 } // namespace zd::cli

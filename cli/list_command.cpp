@@ -27,13 +27,13 @@ struct ListOptions {
 std::string Text(const FixedText& field) { return Utf16ToUtf8(FixedTextView(field)); }
 
 // A disk is opened by its device name, a volume by its caption.
-bool HoldsSystem(const DriveEntry& entry)
+bool HoldsSystem(const DriveEntry& entry, const platform::SystemDrives& system)
 {
     const FixedText& name = entry.entryKind == kEntryLogicalVolume ? entry.caption : entry.deviceName;
-    return platform::HoldsRunningSystem(std::filesystem::path(std::u16string(FixedTextView(name))));
+    return system.Holds(std::filesystem::path(std::u16string(FixedTextView(name))));
 }
 
-Json EntriesJson(const DriveList& list)
+Json EntriesJson(const DriveList& list, const platform::SystemDrives& system)
 {
     Json entries = Json::array();
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -47,13 +47,14 @@ Json EntriesJson(const DriveList& list)
                            {"mediaType", Text(entry.mediaType)},
                            {"interfaceType", Text(entry.interfaceType)},
                            {"fileSystem", Text(entry.fileSystem)},
-                           {"holdsRunningSystem", HoldsSystem(entry)},
+                           {"holdsRunningSystem", HoldsSystem(entry, system)},
                            {"identity", IdentityJson(entry.identity)}});
     }
     return entries;
 }
 
-void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& list)
+void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& list,
+                      const platform::SystemDrives& system)
 {
     out << heading << '\n';
     if (list.empty())
@@ -62,7 +63,7 @@ void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& l
         const DriveEntry& entry = list.at(i);
         // The name the wizard shows: a disk's caption, a volume's display name.
         out << "  " << Printable(Text(entry.entryKind == kEntryPhysicalDisk ? entry.caption : entry.displayName))
-            << (HoldsSystem(entry) ? "  [holds the running system]" : "") << '\n';
+            << (HoldsSystem(entry, system) ? "  [holds the running system]" : "") << '\n';
         const auto row = [&out](const char* label, const std::string& value) {
             out << "    " << std::left << std::setw(18) << label << Printable(value) << '\n';
         };
@@ -82,7 +83,8 @@ void WriteTextEntries(std::ostream& out, const char* heading, const DriveList& l
 
 void RunList(const ListOptions& options)
 {
-    if (const auto unknown = platform::UnknownSystemVolume())
+    const platform::SystemDrives system;
+    if (const auto& unknown = system.Unknown())
         std::cerr << "zeza-dera-cli: the drive of the running system cannot be determined (" << Printable(*unknown)
                   << "); a drive not marked here may hold it all the same\n";
     DriveList disks, volumes;
@@ -93,18 +95,18 @@ void RunList(const ListOptions& options)
     if (options.json) {
         Json listing = Json::object();
         if (!options.logicalOnly)
-            listing["physicalDisks"] = EntriesJson(disks);
+            listing["physicalDisks"] = EntriesJson(disks, system);
         if (!options.physicalOnly)
-            listing["logicalVolumes"] = EntriesJson(volumes);
+            listing["logicalVolumes"] = EntriesJson(volumes, system);
         // Drives may report bytes that are no UTF-8; they must not end the
         // listing.
         std::cout << listing.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
         return;
     }
     if (!options.logicalOnly)
-        WriteTextEntries(std::cout, "Physical disks:", disks);
+        WriteTextEntries(std::cout, "Physical disks:", disks, system);
     if (!options.physicalOnly)
-        WriteTextEntries(std::cout << (options.logicalOnly ? "" : "\n"), "Logical volumes:", volumes);
+        WriteTextEntries(std::cout << (options.logicalOnly ? "" : "\n"), "Logical volumes:", volumes, system);
 }
 
 } // namespace

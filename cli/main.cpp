@@ -17,6 +17,9 @@ int main(int argc, char** argv)
     zd::cli::AddMethodsCommand(app, exitCode);
     zd::cli::AddWipeCommand(app, exitCode);
     zd::cli::AddVerifyRecordCommand(app, exitCode);
+#ifdef ZD_CERTIFICATE_PDF
+    zd::cli::AddCertificateCommand(app, exitCode);
+#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -7,7 +7,8 @@
 namespace zd::cli {
 
 // The text with every control character (C0, DEL and C1, which start
-// terminal escape sequences) written as "\u001b", as JSON escapes it.
+// terminal escape sequences) written as "\u001b", as JSON escapes it, and
+// every byte that is not part of a UTF-8 character as "\xff".
 std::string Printable(std::string_view utf8);
 
 } // namespace zd::cli

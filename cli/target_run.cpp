@@ -52,11 +52,9 @@ TargetRun::TargetRun(WipeTarget target, const RunSettings& settings)
     selection_.passCount = method.passCount;
     selection_.customString = settings.custom;
     // The record names every pass as written, the random bytes of this run
-    // included: the plan draws them and the run replays them.
-    if (auto plan = record::PlanPasses(method.algorithmId, settings.custom)) {
-        patterns_ = record::DescribePatterns(plan->passes);
-        replay_ = std::move(plan->replay);
-    }
+    // included: they are drawn once, here, and the run writes them.
+    passes_ = ResolveMethodPasses(method.algorithmId, settings.custom, SystemRandomSource()).value_or(passes_);
+    patterns_ = record::DescribePatterns(passes_);
     target_.device->confirmedIdentity = ShownIdentity(target_);
 }
 
@@ -69,7 +67,7 @@ void TargetRun::Run(WipeNotifier& frontEnd)
                     method.algorithmId, std::string(method.name), patterns_, settings_.operatorName);
     record::RecordKeepingNotifier keeping(frontEnd, recorder_, selection_, progress_);
     WipeContext context{selection_, *target_.device, progress_,        log_,
-                        keeping,    replay_,         settings_.verify, settings_.verifyReport};
+                        keeping,    passes_,         settings_.verify, settings_.verifyReport};
     WipeOutcome outcome = WipeRun(context);
     auto finished = keeping.Finish(outcome, name_);
     record_ = std::move(finished.record);
@@ -93,7 +91,7 @@ RunStatus TargetRun::Status() const
             done * kSectorBytes,    total * kSectorBytes};
 }
 
-void TargetRun::Seal()
+void TargetRun::Seal([[maybe_unused]] bool certificate)
 {
     if (!recorder_.reachedDevice() || !logFile_)
         return;
@@ -102,7 +100,7 @@ void TargetRun::Seal()
         return;
     recordFile_ = sealed->json;
 #ifdef ZD_CERTIFICATE_PDF
-    if (record::WriteCertificatePdf(record_, *sealed))
+    if (certificate && record::WriteCertificatePdf(record_, *sealed))
         certificateFile_ = sealed->certificate;
 #endif
 }
@@ -123,6 +121,15 @@ int TargetRun::exitCode() const
     if (!outcome_->logComplete)
         return kExitLogIncomplete;
     return kExitOk;
+}
+
+std::string CertificateUnavailable()
+{
+#ifdef ZD_CERTIFICATE_PDF
+    return record::CertificateUnavailable();
+#else
+    return {};
+#endif
 }
 
 int BatchExitCode(const std::vector<std::unique_ptr<TargetRun>>& runs)

@@ -68,9 +68,9 @@ public:
     RunStatus Status() const;
 
     // After the run, on the thread that may use Qt (the main one): writes
-    // the erasure record beside the log, and its certificate where the
-    // program has one.
-    void Seal();
+    // the erasure record beside the log, and with `certificate` its
+    // certificate.
+    void Seal(bool certificate);
 
     // What the run came to; valid once finished.
     const WipeOutcome& outcome() const { return *outcome_; }
@@ -90,8 +90,8 @@ private:
     WipeSelection selection_;
     WipeProgress progress_;
     RunLog log_;
-    std::vector<std::string> patterns_;
-    RandomSource replay_;
+    std::vector<PassPattern> passes_;
+    std::vector<std::string> patterns_; // as the record names them
     record::RunRecorder recorder_;
     record::ErasureRecord record_;
     std::optional<WipeOutcome> outcome_;
@@ -103,6 +103,10 @@ private:
 // The exit code of a command from its runs: 2 when none wrote anything,
 // else the worst of 0 < 3 < 4 < 1 (a run refused before writing, among runs
 // that wrote, counts as 1: its target was not wiped).
+// Why this build cannot draw certificates now (a missing Qt plugin); empty
+// when it can, or when it never draws them (the Windows tool).
+std::string CertificateUnavailable();
+
 int BatchExitCode(const std::vector<std::unique_ptr<TargetRun>>& runs);
 
 } // namespace zd::cli

@@ -131,11 +131,11 @@ std::filesystem::path TargetPath(const std::string& target)
 }
 
 // The device a name stands for, links resolved, to find one named twice.
-std::string CanonicalName(const std::string& given)
+std::filesystem::path CanonicalPath(const std::string& given)
 {
     const std::filesystem::path path = TargetPath(given);
     const auto classified = platform::SystemDeviceBackend().Classify(path);
-    return PathToUtf8(classified ? classified->path : path);
+    return classified ? classified->path : path;
 }
 
 // What was given, checked before anything is written: the runs to make, and
@@ -148,15 +148,16 @@ struct CheckedTargets {
 CheckedTargets CheckTargets(const WipeOptions& options)
 {
     CheckedTargets checked;
-    std::set<std::string> named;
+    std::set<std::filesystem::path> named;
     const TargetChecks checks(options.forceUnknownSystem);
     for (const std::string& given : options.targets) {
         if (given.empty()) {
             checked.refused.push_back({given, {}, "no target named: give a block device or a disk image file"});
             continue;
         }
-        const std::string canonical = CanonicalName(given);
-        if (!named.insert(canonical).second) {
+        const std::filesystem::path canonicalPath = CanonicalPath(given);
+        if (!named.insert(canonicalPath).second) {
+            const std::string canonical = PathToUtf8(canonicalPath);
             checked.refused.push_back({given, canonical, canonical + " is named more than once"});
             continue;
         }
@@ -295,8 +296,12 @@ int Wipe(const WipeOptions& options)
     report.AllFinished();
     HandleSignals(false);
 
+    const std::string noCertificate = CertificateUnavailable();
+    if (!noCertificate.empty())
+        std::cerr << "zeza-dera-cli: no certificates: " << noCertificate
+                  << "; `zeza-dera-cli certificate RECORD.json` draws one from its record later\n";
     for (const auto& run : runs) {
-        run->Seal();
+        run->Seal(noCertificate.empty());
         report.Recorded(*run);
     }
     const int exitCode = BatchExitCode(runs);

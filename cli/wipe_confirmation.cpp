@@ -49,8 +49,11 @@ void ShowTarget(std::ostream& out, const WipeTarget& target)
     if (!target.unknownSystem.empty())
         out << "Warning: the drive of the running system cannot be determined (" << Printable(target.unknownSystem)
             << "); make sure this is not it.\n";
-    out << "Device:       " << Printable(PathToUtf8(target.path));
-    if (target.given != PathToUtf8(target.path))
+    // Byte for byte: a name that is not UTF-8 is shown and compared as it is.
+    const std::u8string canonical8 = target.path.u8string();
+    const std::string canonical(canonical8.begin(), canonical8.end());
+    out << "Device:       " << Printable(canonical);
+    if (target.given != canonical)
         out << " (given as " << Printable(target.given) << ")";
     out << '\n'
         << "Kind:         "

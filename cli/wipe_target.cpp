@@ -49,7 +49,7 @@ std::optional<DriveEntry> DiscoveredEntry(const DriveList& drives, const std::fi
 
 } // namespace
 
-TargetChecks::TargetChecks(bool force) : forceUnknownSystem(force), unknownSystem(platform::UnknownSystemVolume()) {}
+TargetChecks::TargetChecks(bool force) : forceUnknownSystem(force), unknownSystem(system.Unknown()) {}
 
 const DriveList& TargetChecks::Discovered(int32_t kind) const
 {
@@ -78,7 +78,7 @@ WipeTarget CheckWipeTarget(const std::string& given, const std::filesystem::path
     target.imageFile = classified->imageFile;
     const std::string refusing = "refusing to wipe " + PathToUtf8(target.path) + ": ";
     if (!target.imageFile) {
-        if (const auto conflict = platform::RunningSystemConflict(target.path)) {
+        if (const auto conflict = checks.system.Conflict(target.path)) {
             target.refusal = refusing + "it holds the running system (" + *conflict + ")";
             return target;
         }

@@ -11,6 +11,7 @@
 
 #include "discovery/drive_list.h"
 #include "engine/wipe_state.h"
+#include "platform/system_volume.h"
 
 namespace zd::cli {
 
@@ -19,6 +20,8 @@ class TargetChecks {
 public:
     explicit TargetChecks(bool forceUnknownSystem);
 
+    // The drives of the running system, as they were when the checks began.
+    const platform::SystemDrives system;
     // Wipe devices even when the drive of the running system cannot be
     // determined, so that none can be known to be free of it.
     const bool forceUnknownSystem;

@@ -101,10 +101,9 @@ bool WritePass(WipeContext& context, std::span<const std::byte> block, std::span
     return true;
 }
 
-WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context)
+WipeOutcome RunWipe(WipeContext& context)
 {
-    const auto passes = ResolveMethodPasses(algorithmId, context.selection.customString, context.random);
-    if (!passes)
+    if (context.passes.empty())
         return {};
     const PassLayout layout = PassLayout::Of(context.device.sectorCount, context.device.trailingBytes);
     platform::AlignedBuffer block(kBlockBytes);
@@ -126,7 +125,7 @@ WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context)
     context.progress.sectorsDone.store(0);
     context.progress.sectorTotal.store(context.device.sectorCount);
 
-    for (const PassPattern& pass : *passes) {
+    for (const PassPattern& pass : context.passes) {
         FillPattern(block.span(), pass);
         if (layout.tailBytes != 0)
             FillPattern(tail.span(), pass);

@@ -40,7 +40,7 @@ struct PassLayout {
 // method cannot be run, the device cannot be prepared, a write or a flush
 // fails (the outcome then says which, and the log ends with it), or a stop is
 // requested.
-WipeOutcome RunWipe(int32_t algorithmId, WipeContext& context);
+WipeOutcome RunWipe(WipeContext& context);
 
 // One pass: the block buffer at every whole-block position, then the tail
 // buffer, layout.tailBytes long. False when it stopped on a request or failed; a failure is

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <iostream>
+#include <vector>
 
 #include "pass_patterns.h"
 #include "run_log.h"
@@ -19,7 +20,10 @@ struct WipeContext {
     WipeProgress& progress;
     RunLog& log;
     WipeNotifier& notifier;
-    RandomSource random = SystemRandomSource(); // the run's random bytes and Gutmann order
+    // Every pass of the run in order, its random bytes drawn and a shuffled
+    // method ordered (ResolveMethodPasses), so that the front end records
+    // them as written. None: nothing is written.
+    std::vector<PassPattern> passes = {};
     VerifyMode verifyMode = VerifyMode::Samples;
     // Where " verify is Fail" is told: standard output, unless a front end
     // uses it for something else (the command-line tool's JSON events).

@@ -5,7 +5,7 @@ namespace zd {
 WipeOutcome WipeRun(WipeContext& context)
 {
     WriteLogHeader(context.log, context.device);
-    WipeOutcome outcome = RunWipe(context.selection.algorithmId, context);
+    WipeOutcome outcome = RunWipe(context);
     // Nothing more is written to the log: another run may have the file.
     CloseRunLog(context.log);
     outcome.logComplete = LogComplete(context.log);

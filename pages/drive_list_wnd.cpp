@@ -132,7 +132,7 @@ bool CDriveListWnd::CreateControls()
     combo_->setInsertPolicy(QComboBox::NoInsert);
     connect(combo_.get(), &QComboBox::currentIndexChanged, this, &CDriveListWnd::OnSelectionChange);
 
-    if (const auto unknown = platform::UnknownSystemVolume()) {
+    if (const auto& unknown = systemDrives_.Unknown()) {
         unknownSystemLine_ = std::make_unique<QLabel>(UnknownSystemText(*unknown), this);
         unknownSystemLine_->setTextFormat(Qt::PlainText);
         unknownSystemLine_->setWordWrap(true);
@@ -304,8 +304,8 @@ std::optional<std::u16string> CDriveListWnd::ChosenOpenName(const DriveEntry& en
     const bool physical = entry.entryKind == kEntryPhysicalDisk;
     const std::u16string openName = physical ? std::u16string(FixedTextView(entry.deviceName)) : caption;
     // Neither the volume of the running system nor a disk beneath it.
-    const bool system = (!physical && platform::IsOperatingSystemVolume(caption)) ||
-                        platform::HoldsRunningSystem(std::filesystem::path(Utf16ToUtf8(openName)));
+    const bool system = (!physical && systemDrives_.IsOperatingSystemVolume(caption)) ||
+                        systemDrives_.Holds(std::filesystem::path(Utf16ToUtf8(openName)));
     if (system) {
         Tell(this, kOperatingSystemWarning, "Warning", MessageIcon::Warning);
         return std::nullopt;
@@ -372,7 +372,7 @@ void CDriveListWnd::OnNext()
 
 void CDriveListWnd::WarnOfUnknownSystem()
 {
-    const auto unknown = platform::UnknownSystemVolume();
+    const auto& unknown = systemDrives_.Unknown();
     if (!unknown)
         return;
     ShowMessageBox({this, UnknownSystemText(*unknown) + QStringLiteral(" Make sure that this is not it."),

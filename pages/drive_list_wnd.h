@@ -12,6 +12,7 @@
 #include <string>
 
 #include "pages/wizard_options.h"
+#include "platform/system_volume.h"
 #include "toolkit/app_message.h"
 
 class QComboBox;
@@ -86,6 +87,8 @@ private:
     void WarnOfUnknownSystem();
 
     WizardOptions options_;
+    // The running system's drives, as they were when the page was made.
+    const platform::SystemDrives systemDrives_;
     std::unique_ptr<QComboBox> combo_;
     std::unique_ptr<QLabel> unknownSystemLine_; // only while the system's drive is unknown
     std::unique_ptr<QLabel> chooseLabel_;

@@ -20,24 +20,30 @@ namespace {
 struct WorkerRun {
     WorkerRun(QWidget& page, GuiWipeNotifier::LogViewer showLog, WipeSelection& selection, DeviceRecord& device,
               WipeProgress& progress)
-        : notifier(page, std::move(showLog)), plan(record::PlanPasses(selection.algorithmId, selection.customString)),
-          identity(device.confirmedIdentity.value_or(platform::DeviceIdentity{})),
-          deviceName(PathToUtf8(device.devicePath)), keeping(notifier, recorder, selection, progress),
-          context{selection, device, progress, g_runLog, keeping, plan ? plan->replay : SystemRandomSource()},
+        : notifier(page, std::move(showLog)), identity(device.confirmedIdentity.value_or(platform::DeviceIdentity{})),
+          deviceName(PathToUtf8(device.devicePath)),
+          keeping(notifier, recorder, selection, progress), context{selection,
+                                                                    device,
+                                                                    progress,
+                                                                    g_runLog,
+                                                                    keeping,
+                                                                    ResolveMethodPasses(selection.algorithmId,
+                                                                                        selection.customString,
+                                                                                        SystemRandomSource())
+                                                                        .value_or(std::vector<PassPattern>{})},
           methodName(Utf16ToUtf8(FixedTextView(selection.algorithmName)))
     {
     }
 
     GuiWipeNotifier notifier;
-    // The record names every pass as written: the plan draws this run's
-    // random bytes and the run replays them.
-    std::optional<record::PassPlan> plan;
     platform::DeviceIdentity identity;
     // The device record goes with the progress page when the run shows the
     // home page, before the record of the run is finished.
     std::string deviceName;
     record::RunRecorder recorder;
     record::RecordKeepingNotifier keeping;
+    // The record names every pass as written: the run's random bytes are
+    // drawn once, with its passes.
     WipeContext context;
     std::string methodName;
 };
@@ -71,7 +77,7 @@ QThread* StartWipeWorker(QWidget& page, GuiWipeNotifier::LogViewer showLog)
     // The run is freed with the thread object, on the GUI thread.
     QThread* thread = QThread::create([run, id = selection->algorithmId] {
         run->recorder.Begin(platform::ReadHostInfo(), run->identity, id, run->methodName,
-                            run->plan ? record::DescribePatterns(run->plan->passes) : std::vector<std::string>{});
+                            record::DescribePatterns(run->context.passes));
         const WipeOutcome outcome = WipeRun(run->context);
         KeepRecord(*run, outcome);
     });

@@ -1,6 +1,7 @@
 #include "certificate_pdf.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -451,8 +452,24 @@ QString Title(const ErasureRecord& record)
 
 } // namespace
 
+std::string CertificateUnavailable()
+{
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {};
+    QStringList folders = QCoreApplication::libraryPaths();
+    for (QString& folder : folders)
+        folder += "/platforms";
+    folders += qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH");
+    for (const QString& folder : folders)
+        if (!folder.isEmpty() && !QDir(folder).entryList({"*qoffscreen*"}, QDir::Files).isEmpty())
+            return {};
+    return "Qt's \"offscreen\" platform plugin is not installed (Debian package qt6-qpa-plugins)";
+}
+
 bool WriteCertificatePdf(const ErasureRecord& record, const SealedRecord& sealed)
 {
+    if (!CertificateUnavailable().empty())
+        return false;
     const GuiApplicationScope gui;
     if (!gui.usable())
         return false;

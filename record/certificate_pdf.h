@@ -2,6 +2,8 @@
 // Qt's PDF writer from a sealed record.
 #pragma once
 
+#include <string>
+
 #include "erasure_record.h"
 #include "record_files.h"
 
@@ -15,5 +17,10 @@ namespace zd::record {
 // one on the offscreen platform lives for the call, which must then come
 // from the thread that runs main(). False when the file cannot be written.
 bool WriteCertificatePdf(const ErasureRecord& record, const SealedRecord& sealed);
+
+// Why this process cannot draw a certificate (where Qt's offscreen platform
+// plugin is not installed, making the application would abort it); empty
+// when it can.
+std::string CertificateUnavailable();
 
 } // namespace zd::record

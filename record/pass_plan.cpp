@@ -1,19 +1,6 @@
 #include "pass_plan.h"
 
-#include <memory>
-
 namespace zd::record {
-
-std::optional<PassPlan> PlanPasses(int32_t algorithmId, std::u16string_view customString, RandomSource random)
-{
-    auto drawn = std::make_shared<std::vector<uint32_t>>();
-    auto passes = ResolveMethodPasses(algorithmId, customString, [&] { return drawn->emplace_back(random()); });
-    if (!passes)
-        return std::nullopt;
-    auto next = std::make_shared<std::size_t>(0);
-    RandomSource replay = [drawn, next, random] { return *next < drawn->size() ? (*drawn)[(*next)++] : random(); };
-    return PassPlan{std::move(*passes), std::move(replay)};
-}
 
 std::string DescribePattern(const PassPattern& pattern)
 {

@@ -1,9 +1,14 @@
 #include "record_json.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <span>
 #include <utility>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/text.h"
 
 namespace zd::record {
 
@@ -152,6 +157,50 @@ std::optional<VerificationRecord> VerificationFrom(const json& verification)
                               verification.at("mismatches"), verification.at("unreadable")};
 }
 
+// Texts from the system (a file name, a drive's model) need not be UTF-8,
+// which JSON cannot carry. Each such text is written with U+FFFD for what
+// cannot be decoded, and its bytes kept in hexadecimal under "rawTexts",
+// keyed by the field's JSON Pointer, so that reading restores it exactly.
+void KeepRawTexts(json& node, const json::json_pointer& at, json& raw)
+{
+    if (node.is_string()) {
+        const std::string& text = node.get_ref<const std::string&>();
+        if (!IsValidUtf8(text)) {
+            raw[at.to_string()] = LowerHex(std::as_bytes(std::span(text.data(), text.size())));
+            node = Utf16ToUtf8(Utf8ToUtf16(text));
+        }
+    } else if (node.is_object()) {
+        for (auto& [key, value] : node.items())
+            KeepRawTexts(value, at / key, raw);
+    } else if (node.is_array()) {
+        for (std::size_t i = 0; i < node.size(); ++i)
+            KeepRawTexts(node[i], at / i, raw);
+    }
+}
+
+std::string BytesOfHex(const json& digits)
+{
+    const std::string& hex = digits.get_ref<const std::string&>();
+    std::string bytes;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        unsigned value = 0;
+        const char* end = hex.data() + std::min(i + 2, hex.size());
+        if (end != hex.data() + i + 2 || std::from_chars(hex.data() + i, end, value, 16).ptr != end)
+            throw json::other_error::create(501, "not pairs of hexadecimal digits", &digits);
+        bytes.push_back(static_cast<char>(value));
+    }
+    return bytes;
+}
+
+void RestoreRawTexts(json& document)
+{
+    const auto raw = document.find("rawTexts");
+    if (raw == document.end())
+        return;
+    for (const auto& [pointer, hex] : raw->items())
+        document.at(json::json_pointer(pointer)) = BytesOfHex(hex);
+}
+
 } // namespace
 
 std::string RecordToJson(const ErasureRecord& record)
@@ -159,7 +208,7 @@ std::string RecordToJson(const ErasureRecord& record)
     json passes = json::array();
     for (std::size_t i = 0; i < record.passes.size(); ++i)
         passes.push_back(PassJson(record.passes[i], i + 1));
-    const json document = {
+    json document = {
         {"schemaVersion", record.schemaVersion},
         {"tool", {{"name", record.toolName}, {"version", record.toolVersion}}},
         {"host", HostJson(record.host)},
@@ -175,15 +224,20 @@ std::string RecordToJson(const ErasureRecord& record)
         {"outcome", record.outcome},
         {"log", {{"file", record.logFile}, {"sha256", record.logSha256}}},
     };
+    json raw = json::object();
+    KeepRawTexts(document, json::json_pointer(), raw);
+    if (!raw.empty())
+        document["rawTexts"] = std::move(raw);
     return document.dump(2) + "\n";
 }
 
 std::optional<ErasureRecord> RecordFromJson(std::string_view text)
 {
-    const json document = json::parse(text, nullptr, false);
+    json document = json::parse(text, nullptr, false);
     if (document.is_discarded() || !document.is_object())
         return std::nullopt;
     try {
+        RestoreRawTexts(document);
         ErasureRecord record;
         record.schemaVersion = document.at("schemaVersion");
         if (record.schemaVersion != kSchemaVersion)

@@ -78,6 +78,7 @@ int Wipe(Run& run, zd::VerifyMode mode)
 {
     zd::SelectMethod(run.selection, zd::FindMethodById(kZeroWipe)->buttonId);
     run.context.verifyMode = mode;
+    run.context.passes = zd::ResolveMethodPasses(kZeroWipe, {}, zd::SystemRandomSource()).value();
     const zd::WipeOutcome outcome = zd::WipeRun(run.context);
     const auto end = Clock::now();
     if (!outcome.completed || !outcome.verification) {

@@ -8,27 +8,38 @@
 
 namespace zd::platform {
 
-bool IsOperatingSystemVolume(std::u16string_view caption)
+struct SystemDrives::Snapshot {
+    linux_os::SystemDevices devices = linux_os::RunningSystemDevices();
+    std::optional<std::string> unknown;
+};
+
+SystemDrives::SystemDrives() : snapshot_(std::make_unique<Snapshot>())
 {
-    const auto device = linux_os::BlockDeviceNumber(Utf16ToUtf8(caption));
-    return device && linux_os::RunningSystemDevices().HoldsRoot(*device);
+    if (std::getenv(kTestUnknownSystemVariable))
+        snapshot_->unknown = "a test has made it so";
+    else if (!snapshot_->devices.Unknown().empty())
+        snapshot_->unknown = snapshot_->devices.Unknown();
 }
 
-std::optional<std::string> RunningSystemConflict(const std::filesystem::path& device)
+SystemDrives::~SystemDrives() = default;
+SystemDrives::SystemDrives(SystemDrives&&) noexcept = default;
+SystemDrives& SystemDrives::operator=(SystemDrives&&) noexcept = default;
+
+bool SystemDrives::IsOperatingSystemVolume(std::u16string_view caption) const
+{
+    const auto device = linux_os::BlockDeviceNumber(Utf16ToUtf8(caption));
+    return device && snapshot_->devices.HoldsRoot(*device);
+}
+
+std::optional<std::string> SystemDrives::Conflict(const std::filesystem::path& device) const
 {
     const auto number = linux_os::BlockDeviceNumber(device);
     if (!number)
         return std::nullopt;
-    return linux_os::RunningSystemDevices().Conflict(*number);
+    return snapshot_->devices.Conflict(*number);
 }
 
-std::optional<std::string> UnknownSystemVolume()
-{
-    if (std::getenv(kTestUnknownSystemVariable))
-        return "a test has made it so";
-    const std::string unknown = linux_os::RunningSystemDevices().Unknown();
-    return unknown.empty() ? std::nullopt : std::optional(unknown);
-}
+const std::optional<std::string>& SystemDrives::Unknown() const { return snapshot_->unknown; }
 
 std::u16string VolumeLogName(std::u16string_view caption)
 {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cwctype>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -58,35 +59,52 @@ std::vector<std::u16string> DisksOfVolume(const std::u16string& volume)
 
 } // namespace
 
-bool IsOperatingSystemVolume(std::u16string_view caption)
+struct SystemDrives::Snapshot {
+    std::u16string windowsVolume = WindowsVolume();
+    std::u16string testVolume = TestSystemVolume();
+    // The disks under each of those volumes, in upper case.
+    std::vector<std::pair<std::u16string, std::vector<std::u16string>>> disks;
+    std::optional<std::string> unknown;
+};
+
+SystemDrives::SystemDrives() : snapshot_(std::make_unique<Snapshot>())
 {
-    const std::u16string test = TestSystemVolume();
-    return caption == WindowsVolume() || (!test.empty() && caption == test);
+    for (const auto& volume : {snapshot_->windowsVolume, snapshot_->testVolume}) {
+        if (volume.empty())
+            continue;
+        std::vector<std::u16string> disks;
+        for (const auto& disk : DisksOfVolume(volume))
+            disks.push_back(Upper(disk));
+        snapshot_->disks.emplace_back(volume, std::move(disks));
+    }
+    if (std::getenv(kTestUnknownSystemVariable))
+        snapshot_->unknown = "a test has made it so";
+    else if (snapshot_->windowsVolume.empty())
+        snapshot_->unknown = "the Windows directory cannot be read";
 }
 
-std::optional<std::string> RunningSystemConflict(const std::filesystem::path& device)
+SystemDrives::~SystemDrives() = default;
+SystemDrives::SystemDrives(SystemDrives&&) noexcept = default;
+SystemDrives& SystemDrives::operator=(SystemDrives&&) noexcept = default;
+
+bool SystemDrives::IsOperatingSystemVolume(std::u16string_view caption) const
+{
+    return caption == snapshot_->windowsVolume || (!snapshot_->testVolume.empty() && caption == snapshot_->testVolume);
+}
+
+std::optional<std::string> SystemDrives::Conflict(const std::filesystem::path& device) const
 {
     const std::u16string name = device.u16string();
     if (IsOperatingSystemVolume(name))
         return "it is the volume of the Windows directory";
-    for (const auto& volume : {WindowsVolume(), TestSystemVolume()}) {
-        if (volume.empty())
-            continue;
-        for (const auto& disk : DisksOfVolume(volume))
-            if (Upper(disk) == Upper(name))
+    for (const auto& [volume, disks] : snapshot_->disks)
+        for (const auto& disk : disks)
+            if (disk == Upper(name))
                 return "the volume " + Utf16ToUtf8(volume) + " is on it";
-    }
     return std::nullopt;
 }
 
-std::optional<std::string> UnknownSystemVolume()
-{
-    if (std::getenv(kTestUnknownSystemVariable))
-        return "a test has made it so";
-    if (WindowsVolume().empty())
-        return "the Windows directory cannot be read";
-    return std::nullopt;
-}
+const std::optional<std::string>& SystemDrives::Unknown() const { return snapshot_->unknown; }
 
 std::u16string VolumeLogName(std::u16string_view caption) { return std::u16string(caption.substr(0, 1)); }
 

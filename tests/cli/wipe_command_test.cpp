@@ -2,6 +2,8 @@
 // loop devices the tests attach.
 #include <gtest/gtest.h>
 
+#include <QLibraryInfo>
+
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -11,6 +13,7 @@
 #include "cli_process.h"
 #include "engine/device_access.h"
 #include "platform/system_volume.h"
+#include "platform/text.h"
 #include "tests/engine/wipe_fixture.h"
 #include "tests/support/loop_device.h"
 
@@ -48,7 +51,7 @@ protected:
         args.insert(args.end(), more.begin(), more.end());
         // Where this machine's own drive cannot be told, no device is wiped
         // without being forced.
-        if (platform::UnknownSystemVolume())
+        if (platform::SystemDrives().Unknown())
             args.push_back("--force-unknown-system");
         return args;
     }
@@ -71,6 +74,55 @@ TEST_F(WipeCommand, WipesAnImageFileAndLogsTheRun)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[4], "Algorithm used: DOD M");
     EXPECT_EQ(lines[lines.size() - 3], "3/3 Pass Completed.");
+}
+
+// A file name is any bytes: the record keeps them and still validates.
+TEST_F(WipeCommand, ANameThatIsNotUtf8KeepsItsRecord)
+{
+    const std::filesystem::path odd = directory.path() / "bad\xff\xfe.img";
+    std::filesystem::rename(image, odd);
+    const auto result = RunCli({Args(odd.string(), {"--method", "1", "--yes"})});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_TRUE(Contains(result.out, "bad\\xff\\xfe.img\n")) << result.out;
+    EXPECT_FALSE(Contains(result.out, "given as")) << result.out;
+    EXPECT_EQ(ReadAll(odd), std::string(kImageBytes, '\0'));
+
+    std::vector<std::filesystem::path> records;
+    for (const auto& file : std::filesystem::directory_iterator(logs.path()))
+        if (file.path().extension() == ".json")
+            records.push_back(file.path());
+    ASSERT_EQ(records.size(), 1u);
+    const std::string json = ReadAll(records[0]);
+    EXPECT_TRUE(Contains(json, "\"/device/path\": \"" + LowerHex(std::as_bytes(std::span(odd.native()))))) << json;
+    std::string errors;
+    EXPECT_TRUE(
+        test::RunCommand("python3 '" ZD_SCHEMA_CHECK "' '" ZD_RECORD_SCHEMA "' '" + records[0].string() + "'", &errors))
+        << errors;
+    const auto verified = RunCli({{"verify-record", records[0].string()}});
+    EXPECT_EQ(verified.exitCode, 0) << verified.out << verified.err;
+}
+
+// A minimal server lacks Qt's platform plugins: the wipe keeps its log and
+// record, and the certificate is drawn later where they are installed.
+TEST_F(WipeCommand, WithoutQtsPlatformPluginsTheRecordIsKeptAndTheCertificateDrawnLater)
+{
+    ZD_REQUIRE_LOOP_DEVICES(); // root, for a mount namespace of its own
+    const std::string platforms = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/platforms";
+    std::string output;
+    const bool wiped = test::RunCommand("{ unshare -m sh -c 'mount -t tmpfs none \"$1\" && shift && exec \"$@\"' - '" +
+                                            platforms + "' '" ZD_CLI "' wipe '" + image.string() +
+                                            "' --method 1 --yes --log-dir '" + logs.path().string() + "' 2>&1; }",
+                                        &output);
+    EXPECT_TRUE(wiped) << output;
+    EXPECT_TRUE(Contains(output, "no certificates: Qt's \"offscreen\" platform plugin is not installed")) << output;
+    const auto record = logs.path() / "Drive__disk.img.json";
+    EXPECT_TRUE(std::filesystem::exists(record)) << output;
+    EXPECT_FALSE(std::filesystem::exists(logs.path() / "Drive__disk.img.pdf"));
+
+    const auto drawn = RunCli({{"certificate", record.string()}});
+    EXPECT_EQ(drawn.exitCode, 0) << drawn.err;
+    const auto verified = RunCli({{"verify-record", record.string()}});
+    EXPECT_TRUE(Contains(verified.out, "holds the record's SHA-256")) << verified.out;
 }
 
 TEST_F(WipeCommand, AsksForConfirmAndWipesNothingWithoutIt)

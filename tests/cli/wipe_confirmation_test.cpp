@@ -63,9 +63,11 @@ TEST(WipeConfirmation, DeviceTextIsShownEscapedWithTheNameGivenForIt)
                          "Mount points: none\n");
     EXPECT_EQ(Printable("a\x7f"
                         "b\xc2\x9b"
-                        "c\xc3\xa9"),
-              "a\\u007fb\\u009bc\xc3\xa9")
-        << "DEL and C1; é stays";
+                        "c\xc3\xa9"
+                        "d\xff\xc3"),
+              "a\\u007fb\\u009bc\xc3\xa9"
+              "d\\xff\\xc3")
+        << "DEL and C1; é stays; bytes that are no UTF-8 as themselves";
 }
 
 } // namespace

@@ -146,7 +146,7 @@ TEST_F(FullVerification, AHoldThenACancelStopsTheReadBackAndTheRunCompletes)
         Select(1);
         auto context = Context();
         context.verifyMode = VerifyMode::Full;
-        outcome = RunWipe(1, context);
+        outcome = RunWipe(context);
     });
     WaitUntilHolding(progress);
     const uint64_t readsWhenHeld = disk->readCalls;

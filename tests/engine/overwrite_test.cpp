@@ -37,8 +37,8 @@ protected:
     WipeOutcome Run(int32_t id)
     {
         WriteLogHeader(log, device);
-        auto context = Context();
-        return RunWipe(id, context);
+        auto context = Context(id);
+        return RunWipe(context);
     }
 
     std::vector<Write> writes;
@@ -244,7 +244,7 @@ protected:
         };
         worker = std::thread([this] {
             auto context = Context();
-            outcome = RunWipe(1, context);
+            outcome = RunWipe(context);
         });
         WaitUntilHolding(progress);
     }

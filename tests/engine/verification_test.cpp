@@ -25,7 +25,7 @@ protected:
         Select(1);
         auto context = Context();
         testing::internal::CaptureStdout();
-        outcome = RunWipe(1, context);
+        outcome = RunWipe(context);
         output = testing::internal::GetCapturedStdout();
         return read;
     }
@@ -109,7 +109,7 @@ TEST_F(Verification, AfterMethodThreeTheSamplesAreComparedWithZeros)
     Select(3);
     auto context = Context();
     testing::internal::CaptureStdout();
-    EXPECT_EQ(RunWipe(3, context).verifyFailures(), 1u);
+    EXPECT_EQ(RunWipe(context).verifyFailures(), 1u);
     testing::internal::GetCapturedStdout();
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -154,7 +155,13 @@ protected:
         log.logAlgorithmName = Utf8ToUtf16(FindMethodById(algorithmId)->name);
     }
 
-    WipeContext Context() { return WipeContext{selection, device, progress, log, notifier, CountingSource()}; }
+    // A run of the chosen method (or of another), its random bytes counting up.
+    WipeContext Context(std::optional<int32_t> algorithmId = std::nullopt)
+    {
+        const auto passes =
+            ResolveMethodPasses(algorithmId.value_or(selection.algorithmId), selection.customString, CountingSource());
+        return WipeContext{selection, device, progress, log, notifier, passes.value_or(std::vector<PassPattern>{})};
+    }
 
     std::vector<std::string> LogLines() const { return test::LogLines(log.file()); }
 

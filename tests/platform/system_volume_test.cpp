@@ -37,18 +37,19 @@ TEST_F(SystemVolume, TheVolumeAndEveryDiskBeneathItAreRefused)
     ASSERT_TRUE(disk.attached() && other.attached());
     const std::string system = disk.partitionPath(1);
 
-    EXPECT_FALSE(HoldsRunningSystem(disk.path())) << "before the test names it, the loop disk holds no system";
+    EXPECT_FALSE(SystemDrives().Holds(disk.path())) << "before the test names it, the loop disk holds no system";
     TestSystemVolume named(system);
-    EXPECT_TRUE(IsOperatingSystemVolume(Utf8ToUtf16(system)));
-    EXPECT_FALSE(IsOperatingSystemVolume(Utf8ToUtf16(disk.partitionPath(2))));
-    EXPECT_FALSE(IsOperatingSystemVolume(Utf8ToUtf16(disk.path()))) << "the disk is not the volume";
+    const SystemDrives drives;
+    EXPECT_TRUE(drives.IsOperatingSystemVolume(Utf8ToUtf16(system)));
+    EXPECT_FALSE(drives.IsOperatingSystemVolume(Utf8ToUtf16(disk.partitionPath(2))));
+    EXPECT_FALSE(drives.IsOperatingSystemVolume(Utf8ToUtf16(disk.path()))) << "the disk is not the volume";
 
-    EXPECT_TRUE(HoldsRunningSystem(system));
-    EXPECT_TRUE(HoldsRunningSystem(disk.path()));
-    EXPECT_FALSE(HoldsRunningSystem(disk.partitionPath(2)));
-    EXPECT_FALSE(HoldsRunningSystem(other.path()));
-    EXPECT_FALSE(HoldsRunningSystem(disk.backingFile())) << "an image file is not a device";
-    EXPECT_FALSE(HoldsRunningSystem("/dev/zd-no-such-device"));
+    EXPECT_TRUE(drives.Holds(system));
+    EXPECT_TRUE(drives.Holds(disk.path()));
+    EXPECT_FALSE(drives.Holds(disk.partitionPath(2)));
+    EXPECT_FALSE(drives.Holds(other.path()));
+    EXPECT_FALSE(drives.Holds(disk.backingFile())) << "an image file is not a device";
+    EXPECT_FALSE(drives.Holds("/dev/zd-no-such-device"));
 }
 
 TEST_F(SystemVolume, TheDisksOfADeviceMapperSystemVolumeAreRefused)
@@ -62,10 +63,11 @@ TEST_F(SystemVolume, TheDisksOfADeviceMapperSystemVolumeAreRefused)
                                  disk.partitionPath(2) + " 0'"));
     {
         TestSystemVolume named("/dev/mapper/" + name);
-        EXPECT_TRUE(HoldsRunningSystem("/dev/mapper/" + name));
-        EXPECT_TRUE(HoldsRunningSystem(disk.partitionPath(2))) << "a member of the system volume";
-        EXPECT_TRUE(HoldsRunningSystem(disk.path())) << "the disk of that member";
-        EXPECT_FALSE(HoldsRunningSystem(disk.partitionPath(1)));
+        const SystemDrives drives;
+        EXPECT_TRUE(drives.Holds("/dev/mapper/" + name));
+        EXPECT_TRUE(drives.Holds(disk.partitionPath(2))) << "a member of the system volume";
+        EXPECT_TRUE(drives.Holds(disk.path())) << "the disk of that member";
+        EXPECT_FALSE(drives.Holds(disk.partitionPath(1)));
     }
     EXPECT_TRUE(test::RunCommand("dmsetup --noudevsync remove " + name));
 }

@@ -30,15 +30,15 @@ protected:
     record::ErasureRecord Run(int32_t algorithmId, std::u16string custom = {})
     {
         Select(algorithmId, custom);
-        const auto plan = record::PlanPasses(algorithmId, custom, test::CountingSource());
-        EXPECT_TRUE(plan.has_value());
+        std::vector<PassPattern> passes = Context().passes;
+        EXPECT_FALSE(passes.empty());
         const OverwriteMethod& method = *FindMethodById(algorithmId);
         platform::DeviceIdentity drive;
         drive.model = "Test Disk";
         drive.serial = "TD-0001";
-        recorder.Begin({}, drive, algorithmId, std::string(method.name), record::DescribePatterns(plan->passes));
+        recorder.Begin({}, drive, algorithmId, std::string(method.name), record::DescribePatterns(passes));
         record::RecordKeepingNotifier keeping(notifier, recorder, selection, progress);
-        WipeContext context{selection, device, progress, log, keeping, plan->replay};
+        WipeContext context{selection, device, progress, log, keeping, std::move(passes)};
         const WipeOutcome outcome = WipeRun(context);
         if (outcome.completed)
             recorder.Verified({record::VerifyMode::Samples, 4, outcome.verifyFailures(), 0});
