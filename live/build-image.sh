@@ -48,7 +48,7 @@ vm_copy_with_libraries "$tree" "$cli" /usr/local/bin/zeza-dera-cli
 vm_copy_with_libraries "$tree" "$desktop" /usr/local/bin/zeza-dera
 strip --strip-debug "$tree"/usr/local/bin/*
 plugins=$(find /usr/lib -type d -path '*/qt6/plugins' | head -n 1)
-for plugin in platforms/libqlinuxfb.so platforms/libqoffscreen.so; do
+for plugin in platforms/libqlinuxfb.so platforms/libqoffscreen.so imageformats/libqico.so; do
   vm_copy_with_libraries "$tree" "$plugins/$plugin" "$plugins/$plugin"
 done
 for data in /etc/fonts /usr/share/fonts/truetype/dejavu /usr/share/X11/xkb; do

@@ -193,10 +193,11 @@ fi
 
 # The interactive session: the wizard on the first virtual terminal, a
 # shell with zeza-dera-cli on the second.
-setsid sh -c 'exec cttyhack sh -l' </dev/tty2 >/dev/tty2 2>&1 &
+setsid -c sh -l <>/dev/tty2 >&0 2>&1 &
 echo "Movan Zeza Dera $VERSION: the console is on Alt+F2 (Ctrl+Alt+F2 from the wizard)." >/dev/tty1
 
-# Qt finds input devices through udev, which this system lacks: name them.
+# Qt finds input devices through udev (libinput's or its own), which this
+# system lacks: its evdev handlers are given the devices by name.
 mice='' keyboards=''
 for device in /sys/class/input/event*; do
   [ -e "$device" ] || continue
@@ -209,12 +210,13 @@ for device in /sys/class/input/event*; do
     keyboards="$keyboards:/dev/input/${device##*/}"
   fi
 done
+say "the wizard's pointers: ${mice#:}; keyboards: ${keyboards#:}"
 mkdir -p /run/user && mkdir -m 700 /run/user/0
 while [ -z "$(option text)" ] && [ -e /dev/fb0 ]; do
   (
     exec </dev/tty1 >/dev/tty1 2>>"$TRANSCRIPT"
     QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0:tty=/dev/tty1 QT_QPA_EVDEV_MOUSE_PARAMETERS=${mice#:} \
-      QT_QPA_EVDEV_KEYBOARD_PARAMETERS=${keyboards#:} XDG_RUNTIME_DIR=/run/user/0 \
+      QT_QPA_EVDEV_KEYBOARD_PARAMETERS=${keyboards#:} QT_QPA_FB_NO_LIBINPUT=1 XDG_RUNTIME_DIR=/run/user/0 \
       ZD_FULL_SCREEN=1 exec zeza-dera
   )
   say "the wizard ended; it starts again"

@@ -59,6 +59,8 @@ live_start() {
     -display none -vga std -no-reboot -serial "file:$dir/console.log" \
     -qmp "unix:$VM_QMP_SOCKET,server=on,wait=off" "$@" &
   LIVE_QEMU=$!
+  LIVE_STARTED=$SECONDS
+  rm -f "$dir/screen.ppm"
 }
 
 # Waits until the machine has powered off; ends it and fails after LIMIT
@@ -77,4 +79,44 @@ live_wait_off() {
   wait "$LIVE_QEMU" || vm_fail "QEMU ended with an error"
   LIVE_SECONDS=$((SECONDS - start))
   sed -i 's/\r$//' "$dir/console.log"
+}
+
+# live_wait_screen DIR LIMIT WHAT...: waits until a screendump shows WHAT
+# (a window's PNG, or "pixel X Y R G B"; see screen_match.py) and sets
+# LIVE_SECONDS to the seconds since the machine started; fails after LIMIT
+# seconds.
+live_wait_screen() {
+  local dir=$1 limit=$2
+  shift 2
+  while ! python3 "$VM_BED_DIR/screen_match.py" "$dir/screen.ppm" "$@" >"$dir/match.txt" 2>&1; do
+    kill -0 "$LIVE_QEMU" 2>/dev/null || vm_fail "the machine stopped before the screen showed $*"
+    [ $((SECONDS - LIVE_STARTED)) -lt "$limit" ] ||
+      vm_fail "the screen did not show $* within $limit seconds (last: $(cat "$dir/match.txt"))"
+    sleep 1
+    vm_qmp "{\"execute\": \"screendump\", \"arguments\": {\"filename\": \"$dir/screen.ppm\"}}" >/dev/null ||
+      vm_fail "QEMU made no screendump"
+  done
+  LIVE_SECONDS=$((SECONDS - LIVE_STARTED))
+  read -r LIVE_SCREEN_WIDTH LIVE_SCREEN_HEIGHT < <(head -c 32 "$dir/screen.ppm" | sed -n 2p)
+}
+
+# Input through the USB tablet and keyboard: live_click X Y (screen pixels
+# of a SCREEN_WIDTH x SCREEN_HEIGHT screen), live_keys KEY... (QEMU key
+# codes, each pressed alone; "shift-c" presses both).
+live_click() {
+  local x=$(($1 * 32767 / LIVE_SCREEN_WIDTH)) y=$(($2 * 32767 / LIVE_SCREEN_HEIGHT)) down
+  vm_qmp "{\"execute\": \"input-send-event\", \"arguments\": {\"events\": [
+    {\"type\": \"abs\", \"data\": {\"axis\": \"x\", \"value\": $x}},
+    {\"type\": \"abs\", \"data\": {\"axis\": \"y\", \"value\": $y}}]}}" >/dev/null
+  for down in true false; do
+    vm_qmp "{\"execute\": \"input-send-event\", \"arguments\": {\"events\": [
+      {\"type\": \"btn\", \"data\": {\"down\": $down, \"button\": \"left\"}}]}}" >/dev/null
+  done
+}
+live_keys() {
+  local key keys
+  for key in "$@"; do
+    keys=$(echo "$key" | sed 's/\([^-]*\)/{"type": "qcode", "data": "\1"}/g; s/}-{/}, {/g')
+    vm_qmp "{\"execute\": \"send-key\", \"arguments\": {\"keys\": [$keys]}}" >/dev/null
+  done
 }
