@@ -2,7 +2,7 @@
 # Builds the boot medium from this build's programs and Debian's packages:
 # OUT/zeza-dera-live-VERSION.iso, a hybrid image for CD and USB stick on
 # BIOS and UEFI machines, and OUT/pxe/{vmlinuz,initrd.img}, what a network
-# boot server serves. Debian's kernel is downloaded once into OUT/cache.
+# boot server serves (with boot.ipxe, a script for iPXE). Debian's kernel is downloaded once into OUT/cache.
 # Usage: live/build-image.sh OUT VERSION CLI_PROGRAM DESKTOP_PROGRAM
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -79,6 +79,8 @@ cp "$VM_KERNEL" "$out/iso/boot/vmlinuz"
 # zstd unpacks fast enough even on an emulated processor.
 (cd "$tree" && find . -print0 | cpio --null -o -H newc --quiet) | zstd -q -T0 -9 >"$out/iso/boot/initrd.img"
 cp "$out/iso/boot/vmlinuz" "$out/iso/boot/initrd.img" "$out/pxe/"
+# A network boot script for iPXE; unattended options go on its kernel line.
+printf '#!ipxe\nkernel vmlinuz quiet\ninitrd initrd.img\nboot\n' >"$out/pxe/boot.ipxe"
 sed "s/@VERSION@/$version/g; s/@RECORDS_LABEL@/$RECORDS_LABEL/g" "$here/grub.cfg" >"$out/iso/boot/grub/grub.cfg"
 
 # The records partition, writable FAT that leaves with the stick.

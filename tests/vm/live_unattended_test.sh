@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Unattended wipes from the boot medium, as a stick among two disks:
 # booted from the stick (BIOS, its boot menu given the options on its
-# records partition) with zd.wipe=all, and with the kernel started directly
-# (as over the network) with zd.wipe naming one disk and the stick by
-# serial. Each time the host finds the chosen disks zeroed, the others and
+# records partition) with zd.wipe=all, and over the network (PXE, from
+# QEMU's TFTP server) with zd.wipe naming one disk and the stick by serial. Each time the host finds the chosen disks zeroed, the others and
 # the stick's image untouched, and the logs and records on ZD-RECORDS
 # (read with mtools), with the stick listed as the running system's.
 # Usage: live_unattended_test.sh WORK (where the vm_live_image test built)
@@ -19,12 +18,12 @@ size_a=$((16 << 20)) size_b=$((17 << 20))
 confirmed="zd.method=1 zd.confirm=yes zd.poweroff=1"
 
 # boot NAME QEMU_ARGS...: fresh disks A and B filled with 0xA5, the stick
-# (booted from unless the kernel is given), then the machine until it powers
+# (booted from unless the network is), then the machine until it powers
 # off by itself.
 boot() {
   local name=$1 first=,bootindex=0
   shift
-  [ "${1:-}" = -kernel ] && first=
+  [ "${1:-}" = -netdev ] && first=
   vm_filled_image "$dir/a.img" $size_a
   vm_filled_image "$dir/b.img" $size_b
   sha256sum "$dir"/{a,b}.img >"$dir/before.sha256"
@@ -90,8 +89,12 @@ zeroed "$dir/b.img" $size_b
 stick_untouched
 check_records 1 vda vdb
 
-boot kernel -kernel "$LIVE_PXE/vmlinuz" -initrd "$LIVE_PXE/initrd.img" \
-  -append "console=ttyS0 zd.wipe=ZDLIVEB,ZDSTICK $confirmed"
+# Over the network: QEMU's own TFTP server serves the kernel, the
+# initramfs and an iPXE script with the options, as a PXE server would.
+mkdir -p "$dir/tftp"
+cp "$LIVE_PXE/vmlinuz" "$LIVE_PXE/initrd.img" "$dir/tftp/"
+printf '#!ipxe\nkernel vmlinuz console=ttyS0 zd.wipe=ZDLIVEB,ZDSTICK %s\ninitrd initrd.img\nboot\n' "$confirmed" >"$dir/tftp/boot.ipxe"
+boot network -netdev "user,id=net,tftp=$dir/tftp,bootfile=boot.ipxe" -device virtio-net-pci,netdev=net,bootindex=0
 zeroed "$dir/b.img" $size_b
 untouched a.img
 stick_untouched
