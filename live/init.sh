@@ -194,7 +194,7 @@ fi
 # The interactive session: the wizard on the first virtual terminal, a
 # shell with zeza-dera-cli on the second.
 setsid -c sh -l <>/dev/tty2 >&0 2>&1 &
-echo "Movan Zeza Dera $VERSION: the console is on Alt+F2 (Ctrl+Alt+F2 from the wizard)." >/dev/tty1
+echo "Movan Zeza Dera $VERSION: a console with zeza-dera-cli waits on the second virtual terminal." >/dev/tty1
 
 # Qt finds input devices through udev (libinput's or its own), which this
 # system lacks: its evdev handlers are given the devices by name.
