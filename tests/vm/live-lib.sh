@@ -1,11 +1,15 @@
+# shellcheck shell=bash
 # Boots of the boot medium that live/build-image.sh made (the vm_live
 # fixture, live-image.sh), sourced by the live_* scenarios after bed.sh.
 #
 #   live_use_image WORK        sets LIVE_ISO, LIVE_PXE (kernel and initramfs)
 #   live_stick IMAGE [OPTIONS] a copy of the image as a stick, with the
 #                              kernel options its boot menu adds
+#   live_mtools STICK CMD ...  mtools on the stick's records partition
 #   live_start DIR ARGS...     starts the machine in the background
-#   live_wait_off LIMIT        waits until it has powered off by itself
+#   live_wait_off LIMIT DIR    waits until it has powered off by itself
+#   live_wait_screen DIR ...   waits until the screen shows a window or colour
+#   live_click X Y, live_keys  the USB tablet and keyboard
 
 live_use_image() {
   vm_check_host
