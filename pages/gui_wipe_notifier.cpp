@@ -1,9 +1,11 @@
 #include "gui_wipe_notifier.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QWidget>
 
 #include "pages/custom_messages.h"
+#include "pages/log_window.h"
 #include "platform/file_viewer.h"
 #include "toolkit/app_main_window.h"
 #include "toolkit/app_message.h"
@@ -44,10 +46,14 @@ void GuiWipeNotifier::ShowOutcome(std::string_view message)
 
 void GuiWipeNotifier::ShowLog(const std::filesystem::path& log)
 {
-    if (showLog_)
+    if (showLog_) {
         showLog_(log);
-    else
-        platform::OpenInFileViewer(log, platform::ViewerWindow::Restore);
+    } else if (!platform::OpenInFileViewer(log, platform::ViewerWindow::Restore)) {
+        // No desktop viewer (a boot medium has none): the program shows it.
+        QPointer<QWidget> owner = outcomeOwner_;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [owner, log] { ShowLogWindow(owner, log); }, Qt::QueuedConnection);
+    }
 }
 
 void GuiWipeNotifier::ShowHomePage()

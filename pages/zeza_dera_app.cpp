@@ -1,10 +1,15 @@
 #include "zeza_dera_app.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include "discovery/drive_list.h"
 #include "engine/wipe_state.h"
 #include "pages/main_frame.h"
 #include "platform/single_instance.h"
 #include "toolkit/app_main_window.h"
+#include "toolkit/class_background.h"
 #include "toolkit/message_box.h"
 
 namespace zd::ui {
@@ -14,6 +19,7 @@ CZezaDeraApp::CZezaDeraApp(PageFactory pages) : pages_(std::move(pages)) {}
 CZezaDeraApp::~CZezaDeraApp()
 {
     mainFrame_.reset();
+    backdrop_.reset();
     ReleaseWipeJob();
     ClearDriveList();
     g_wipeSelection.Release();
@@ -36,6 +42,17 @@ bool CZezaDeraApp::InitInstance()
     if (!mainFrame_->Create()) {
         mainFrame_.reset();
         return false;
+    }
+    // A boot medium's bare framebuffer has no desktop: the window sits
+    // centred on a screen of the bar's colour instead of in a corner.
+    if (qEnvironmentVariableIsSet("ZD_FULL_SCREEN")) {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        backdrop_ = std::make_unique<QWidget>();
+        SetClassBackground(*backdrop_, Qt::black);
+        backdrop_->setGeometry(screen);
+        mainFrame_->setParent(backdrop_.get(), Qt::Widget);
+        mainFrame_->move((screen.width() - mainFrame_->width()) / 2, (screen.height() - mainFrame_->height()) / 2);
+        backdrop_->show();
     }
     mainFrame_->show();
     return true;

@@ -6,6 +6,8 @@
 
 #include "toolkit/active_wnd.h"
 
+class QWidget;
+
 namespace zd::ui {
 
 class CMainFrame;
@@ -28,6 +30,8 @@ public:
 
 private:
     PageFactory pages_;
+    // Fills the screen around the main window where no desktop does.
+    std::unique_ptr<QWidget> backdrop_;
     std::unique_ptr<CMainFrame> mainFrame_;
 };
 

@@ -225,7 +225,11 @@ SystemDevices::SystemDevices(const fs::path& root, const std::vector<dev_t>& ext
     const MountEntry* rootMount = mounts.At("/");
     if (rootMount)
         root_ = mounts.DevicesOf(*rootMount);
-    if (root_.empty())
+    // A root in memory (a system booted from its initramfs, as a boot
+    // medium is) holds no disk: the drives it needs are found below.
+    const bool rootInMemory =
+        rootMount && (rootMount->fsType == "rootfs" || rootMount->fsType == "tmpfs" || rootMount->fsType == "ramfs");
+    if (root_.empty() && !rootInMemory)
         unknown_ = rootMount ? "the root file system (" + rootMount->fsType + " from " + rootMount->source +
                                    ") lies on no disk that can be told"
                              : "no root file system is listed";

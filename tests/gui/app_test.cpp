@@ -1,7 +1,11 @@
 // The application object: one instance, the records at exit, the relaunch
 // for administrator rights, and Help.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <unistd.h>
@@ -12,6 +16,7 @@
 #include "gui_test_support.h"
 #include "pages/custom_messages.h"
 #include "pages/elevation.h"
+#include "pages/gui_wipe_notifier.h"
 #include "pages/help_file.h"
 #include "pages/zeza_dera_app.h"
 #include "platform/single_instance.h"
@@ -201,6 +206,41 @@ private slots:
         QCOMPARE(RelaunchThroughPkexec(1, const_cast<char**>(arguments.data())).status,
                  RelaunchResult::Status::Unavailable);
         qputenv("PATH", savedPath);
+    }
+
+    // On a boot medium's bare framebuffer: the window sits centred on a
+    // backdrop that fills the screen, and with no desktop viewer the run's
+    // log opens in a window of the program's own.
+    void onABootMediumTheWindowIsCentredAndTheLogShownByTheProgram()
+    {
+        qputenv("ZD_FULL_SCREEN", "1");
+        PageLog log;
+        CZezaDeraApp app(LoggingPages(log));
+        QVERIFY(app.InitInstance());
+        qunsetenv("ZD_FULL_SCREEN");
+        const QWidget* backdrop = app.MainFrame()->parentWidget();
+        QVERIFY(backdrop != nullptr);
+        QCOMPARE(backdrop->size(), QGuiApplication::primaryScreen()->geometry().size());
+        const QPoint offset = app.MainFrame()->geometry().center() - backdrop->rect().center();
+        QVERIFY2(offset.manhattanLength() <= 2, "the window is not centred");
+
+        QTemporaryDir folder, empty;
+        const QString file = folder.filePath(QStringLiteral("Drive__sdz.log"));
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write("Method: Zero Wipe\n") > 0);
+        written.close();
+        const QByteArray savedPath = qgetenv("PATH");
+        qputenv("PATH", empty.path().toLocal8Bit());
+        GuiWipeNotifier(*app.MainFrame(), {}).ShowLog(file.toStdString());
+        qputenv("PATH", savedPath);
+        const auto shown = [] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                for (const auto* text : window->findChildren<QPlainTextEdit*>())
+                    if (window->isVisible() && text->toPlainText() == QStringLiteral("Method: Zero Wipe\n"))
+                        return true;
+            return false;
+        };
+        QTRY_VERIFY(shown());
     }
 
 private:

@@ -1,0 +1,228 @@
+#!/bin/sh
+# First process of the boot medium. Loads the drivers, finds the medium by
+# its label on whatever disk carries it (however the machine booted) and
+# mounts it at /run/live/medium, where the programs refuse it as the
+# running system's drive; mounts the medium's records partition under
+# /var/log/zeza-dera; then runs the unattended wipe the kernel command
+# line asks for, or the desktop wizard on the framebuffer with a console
+# on the second virtual terminal.
+export PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
+. /etc/zd-live.conf
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+mount -t tmpfs -o mode=755 tmpfs /run
+mount -t tmpfs tmpfs /tmp
+mkdir -p /dev/pts /run/live/medium /var/log/zeza-dera
+mount -t devpts devpts /dev/pts
+exec </dev/console >/dev/console 2>&1
+TRANSCRIPT=/run/zd-live.log
+
+say() {
+  echo "zeza-dera-live: $*" | tee -a "$TRANSCRIPT"
+}
+
+for module in $(cat /etc/zd-live-modules); do modprobe -q "$module" 2>/dev/null; done
+
+# Disks keep appearing while their controllers probe (USB ones last): wait
+# until the list has stood still for two seconds, or 30 seconds at most.
+settle_disks() {
+  last='' still=0 tries=0
+  while [ "$still" -lt 20 ] && [ "$tries" -lt 300 ]; do
+    now=$(ls /sys/class/block | tr '\n' ' ')
+    if [ "$now" = "$last" ]; then still=$((still + 1)); else still=0 last=$now; fi
+    tries=$((tries + 1))
+    usleep 100000
+  done
+}
+
+# The whole disk a block device (a partition or the disk itself) is on.
+disk_of() {
+  name=${1#/dev/}
+  if [ -e "/sys/class/block/$name/partition" ]; then
+    basename "$(dirname "$(readlink -f "/sys/class/block/$name")")"
+  else
+    echo "$name"
+  fi
+}
+
+# The devices whose file system has the label and type given, whole disks
+# first, read from each device (a cache or the partition table's view can
+# miss an image written to a whole stick).
+devices_labelled() {
+  for name in $(ls /sys/class/block | sort); do
+    [ "$(blkid -p -o value -s LABEL "/dev/$name" 2>/dev/null)" = "$1" ] &&
+      [ "$(blkid -p -o value -s TYPE "/dev/$name" 2>/dev/null)" = "$2" ] && echo "/dev/$name"
+  done
+}
+
+settle_disks
+# Every disk that carries this image (a second stick too) is left alone.
+media=$(devices_labelled "$MEDIUM_LABEL" iso9660)
+media_disks=$(for device in $media; do disk_of "$device"; done | sort -u)
+medium=$(echo "$media" | head -n 1)
+medium_disk=${medium:+$(disk_of "$medium")}
+
+# The records go to the medium's own FAT partition, into a folder per boot
+# so that the records of many machines can share one stick. That partition
+# is what /run/live/medium holds, where the programs refuse the drive it is
+# on: the kernel lets no one mount the whole stick's ISO image and one of
+# its partitions at once. A CD has no such partition: its image is mounted.
+records=
+if [ -n "$medium_disk" ]; then
+  for device in $(devices_labelled "$RECORDS_LABEL" vfat); do
+    [ "$(disk_of "$device")" = "$medium_disk" ] && records=$device && break
+  done
+fi
+machine=$(tr -cd 'A-Za-z0-9.-' </sys/class/dmi/id/product_serial 2>/dev/null | cut -c 1-32)
+folder=$(date +%Y%m%d-%H%M%S)${machine:+-$machine}
+if [ -n "$records" ] && mount -t vfat -o rw,flush,umask=0027 "$records" /run/live/medium &&
+  mkdir -p "/run/live/medium/$folder" && mount --bind "/run/live/medium/$folder" /var/log/zeza-dera; then
+  say "the boot medium is /dev/$medium_disk: it is never wiped"
+  say "logs and records go to its partition $RECORDS_LABEL ($records), folder $folder"
+else
+  [ -n "$records" ] && umount /run/live/medium 2>/dev/null
+  records=
+  if [ -n "$medium" ] && mount -t iso9660 -o ro "$medium" /run/live/medium; then
+    say "the boot medium is /dev/$medium_disk: it is never wiped"
+  else
+    say "no boot medium labelled $MEDIUM_LABEL is attached (network boot?)"
+  fi
+  mount -t tmpfs -o mode=750 tmpfs /var/log/zeza-dera
+  say "no writable $RECORDS_LABEL partition on the medium (a CD?): logs and records stay in memory and are lost at power-off"
+fi
+
+# Writes the transcript next to the records and lets go of the partition.
+finish_records() {
+  cp "$TRANSCRIPT" /var/log/zeza-dera/boot.log 2>/dev/null
+  sync
+  if [ -n "$records" ]; then
+    umount /var/log/zeza-dera && umount /run/live/medium
+  fi
+}
+
+option() {
+  for word in $(cat /proc/cmdline); do
+    case $word in "zd.$1="*) echo "${word#*=}" ;; esac
+  done | tail -n 1
+}
+
+# The devices of the disks the options name: every disk but the medium's
+# (all) or those with the given serial numbers, as the program lists them.
+wipe_targets() {
+  if [ "$1" = all ]; then
+    for name in /sys/block/*; do
+      name=${name##*/}
+      case $name in loop* | ram* | zram* | sr* | fd* | dm-* | md* | nbd*) continue ;; esac
+      echo "/dev/$name"
+    done
+  else
+    zeza-dera-cli list --json --physical >/tmp/disks.json || return 1
+    for serial in $(echo "$1" | tr , ' '); do
+      device=$(awk -v serial="$serial" '
+        /"deviceName":/ { split($0, part, "\""); name = part[4] }
+        /"serial":/ { split($0, part, "\""); if (part[4] == serial) { print name; exit } }' /tmp/disks.json)
+      if [ -z "$device" ]; then
+        say "no disk has the serial number $serial"
+        return 1
+      fi
+      echo "$device"
+    done
+  fi >/tmp/targets
+  for device in $(cat /tmp/targets); do
+    if echo "$media_disks" | grep -qx "${device#/dev/}"; then
+      say "leaving $device alone: it carries this boot medium" >&2
+    else
+      echo "$device"
+    fi
+  done
+}
+
+unattended() {
+  wipe=$1 method=$(option method) verify=$(option verify)
+  if [ -n "$(option sanitize)" ]; then
+    say "zd.sanitize: firmware sanitize is not part of this medium yet; nothing is written"
+    return 1
+  fi
+  if [ -z "$method" ]; then
+    say "zd.wipe needs zd.method=ID|NAME; nothing is written"
+    return 1
+  fi
+  case $verify in "" | samples | full) ;; *)
+    say "zd.verify is samples or full, not $verify; nothing is written"
+    return 1
+    ;;
+  esac
+  targets=$(wipe_targets "$wipe") || {
+    say "nothing is written"
+    return 1
+  }
+  if [ -z "$targets" ]; then
+    say "no disk to wipe"
+    return 1
+  fi
+  say "disks to wipe with method $method: $(echo "$targets" | tr '\n' ' ')"
+  if [ "$(option confirm)" != yes ]; then
+    say "zd.confirm=yes is not given: nothing is written"
+    return 1
+  fi
+  # What the machine held, for the records.
+  zeza-dera-cli list --json >/var/log/zeza-dera/disks.json 2>/dev/null
+  set -- $targets --method "$method" --yes --progress json --log-dir /var/log/zeza-dera
+  [ -n "$verify" ] && set -- "$@" --verify "$verify"
+  {
+    QT_QPA_PLATFORM=offscreen zeza-dera-cli wipe "$@" 2>/tmp/wipe.err
+    echo $? >/tmp/wipe.status
+  } | tee /var/log/zeza-dera/progress.jsonl
+  tee -a "$TRANSCRIPT" </tmp/wipe.err
+  return "$(cat /tmp/wipe.status)"
+}
+
+wipe=$(option wipe)
+if [ -n "$wipe" ]; then
+  status=0
+  unattended "$wipe" || status=$?
+  say "unattended wipe finished: exit code $status"
+  say "records: $(ls /var/log/zeza-dera | tr '\n' ' ')"
+  if [ "$(option poweroff)" = 1 ]; then
+    finish_records
+    say "powering off"
+    poweroff -f
+  fi
+fi
+
+# The interactive session: the wizard on the first virtual terminal, a
+# shell with zeza-dera-cli on the second.
+setsid -c sh -l <>/dev/tty2 >&0 2>&1 &
+echo "Movan Zeza Dera $VERSION: a console with zeza-dera-cli waits on the second virtual terminal." >/dev/tty1
+
+# Qt finds input devices through udev (libinput's or its own), which this
+# system lacks: its evdev handlers are given the devices by name.
+mice='' keyboards=''
+for device in /sys/class/input/event*; do
+  [ -e "$device" ] || continue
+  capabilities=$device/device/capabilities
+  if [ "$(cat "$capabilities/abs")" != 0 ] && [ "$(cat "$capabilities/key")" != 0 ]; then
+    mice="$mice:/dev/input/${device##*/}:abs"
+  elif [ "$(cat "$capabilities/rel")" != 0 ]; then
+    mice="$mice:/dev/input/${device##*/}"
+  elif [ $((0x$(cat "$capabilities/ev") & 0x100000)) -ne 0 ]; then
+    keyboards="$keyboards:/dev/input/${device##*/}"
+  fi
+done
+say "the wizard's pointers: ${mice#:}; keyboards: ${keyboards#:}"
+mkdir -p /run/user && mkdir -m 700 /run/user/0
+while [ -z "$(option text)" ] && [ -e /dev/fb0 ]; do
+  (
+    exec </dev/tty1 >/dev/tty1 2>>"$TRANSCRIPT"
+    QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0:tty=/dev/tty1 QT_QPA_EVDEV_MOUSE_PARAMETERS=${mice#:} \
+      QT_QPA_EVDEV_KEYBOARD_PARAMETERS=${keyboards#:} QT_QPA_FB_NO_LIBINPUT=1 XDG_RUNTIME_DIR=/run/user/0 \
+      ZD_FULL_SCREEN=1 exec zeza-dera
+  )
+  say "the wizard ended; it starts again"
+  sleep 3
+done
+[ -e /dev/fb0 ] || say "no framebuffer: the wizard cannot start; use zeza-dera-cli on this console"
+cttyhack sh -l
+finish_records
+poweroff -f

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the boot medium from this build's programs into WORK/live, for the
+# live_* scenarios.
+# Usage: live-image.sh WORK VERSION CLI_PROGRAM DESKTOP_PROGRAM
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/bed.sh"
+vm_check_host
+for tool in grub-mkrescue xorriso mformat zstd; do
+  command -v "$tool" >/dev/null || vm_skip "$tool is missing (scripts/setup installs it)"
+done
+start=$SECONDS
+"$here/../../live/build-image.sh" "$1/live" "$2" "$3" "$4"
+echo "built in $((SECONDS - start)) seconds"
