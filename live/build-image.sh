@@ -6,9 +6,7 @@
 # Usage: live/build-image.sh OUT VERSION CLI_PROGRAM DESKTOP_PROGRAM
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# The kernel download and the copy of programs with their libraries are
-# shared with the virtual machine test bed.
-. "$here/../tests/vm/bed.sh"
+. "$here/kernel-tree.sh"
 
 out=$(realpath -m "$1") version=$2 cli=$3 desktop=$4
 for tool in blkid grub-mkrescue xorriso mformat mkfs.vfat cpio zstd busybox modprobe depmod apt-get dpkg-deb; do
@@ -33,7 +31,10 @@ MODULES=(ahci ata_piix sd_mod sr_mod isofs nvme virtio_pci virtio_blk virtio_scs
 MEDIUM_LABEL=ZEZA_DERA_LIVE
 RECORDS_LABEL=ZD-RECORDS
 
-vm_fetch_kernel "$out/cache"
+kernel_fetch "$out/cache" || {
+  echo "live: $KERNEL_ERROR" >&2
+  exit 1
+}
 tree=$out/tree
 rm -rf "$tree" "$out/iso" "$out/pxe"
 mkdir -p "$tree"/{bin,sbin,usr/bin,usr/sbin,proc,sys,dev,tmp,run,mnt,etc,root,var/log,var/cache/fontconfig}
@@ -43,39 +44,27 @@ for applet in $("$tree/bin/busybox" --list); do
 done
 
 # busybox has no blkid: util-linux's finds the medium by its label.
-vm_copy_with_libraries "$tree" "$(command -v blkid)" /sbin/blkid
-vm_copy_with_libraries "$tree" "$cli" /usr/local/bin/zeza-dera-cli
-vm_copy_with_libraries "$tree" "$desktop" /usr/local/bin/zeza-dera
+tree_copy_with_libraries "$tree" "$(command -v blkid)" /sbin/blkid
+tree_copy_with_libraries "$tree" "$cli" /usr/local/bin/zeza-dera-cli
+tree_copy_with_libraries "$tree" "$desktop" /usr/local/bin/zeza-dera
 strip --strip-debug "$tree"/usr/local/bin/*
 plugins=$(find /usr/lib -type d -path '*/qt6/plugins' | head -n 1)
 for plugin in platforms/libqlinuxfb.so platforms/libqoffscreen.so imageformats/libqico.so; do
-  vm_copy_with_libraries "$tree" "$plugins/$plugin" "$plugins/$plugin"
+  tree_copy_with_libraries "$tree" "$plugins/$plugin" "$plugins/$plugin"
 done
 for data in /etc/fonts /usr/share/fonts/truetype/dejavu /usr/share/X11/xkb; do
   mkdir -p "$tree$(dirname "$data")"
   cp -rL "$data" "$tree$data"
 done
 
-for module in "${MODULES[@]}"; do
-  modprobe -d "$VM_MODULE_ROOT" -S "$VM_KERNEL_VERSION" --show-depends "$module" >"$out/depends" || {
-    echo "live: the kernel has no module $module" >&2
-    exit 1
-  }
-  sed -n 's/^insmod \([^ ]*\).*/\1/p' "$out/depends"
-done | sort -u | while read -r file; do
-  mkdir -p "$tree$(dirname "${file#"$VM_MODULE_ROOT"}")"
-  cp "$file" "$tree${file#"$VM_MODULE_ROOT"}"
-done
-cp "$VM_MODULE_ROOT/lib/modules/$VM_KERNEL_VERSION"/modules.{order,builtin}* "$tree/lib/modules/$VM_KERNEL_VERSION/"
-depmod -b "$tree" "$VM_KERNEL_VERSION"
-rm -f "$out/depends"
+tree_add_modules "$tree" "${MODULES[@]}" || exit 1
 echo "${MODULES[*]}" >"$tree/etc/zd-live-modules"
 printf 'MEDIUM_LABEL=%s\nRECORDS_LABEL=%s\nVERSION=%s\n' "$MEDIUM_LABEL" "$RECORDS_LABEL" "$version" >"$tree/etc/zd-live.conf"
 cp "$here/init.sh" "$tree/init"
 chmod 755 "$tree/init"
 
 mkdir -p "$out/iso/boot/grub" "$out/pxe"
-cp "$VM_KERNEL" "$out/iso/boot/vmlinuz"
+cp "$KERNEL_IMAGE" "$out/iso/boot/vmlinuz"
 # zstd unpacks fast enough even on an emulated processor.
 (cd "$tree" && find . -print0 | cpio --null -o -H newc --quiet) | zstd -q -T0 -9 >"$out/iso/boot/initrd.img"
 cp "$out/iso/boot/vmlinuz" "$out/iso/boot/initrd.img" "$out/pxe/"
@@ -98,4 +87,4 @@ grub-mkrescue -o "$iso" "$out/iso" -- -volid "$MEDIUM_LABEL" \
   exit 1
 }
 rm -f "$out/records.img" "$out/options.cfg.sample"
-echo "$iso: $(($(stat -c %s "$iso") >> 20)) MiB (kernel $VM_KERNEL_VERSION, initramfs $(($(stat -c %s "$out/pxe/initrd.img") >> 20)) MiB)"
+echo "$iso: $(($(stat -c %s "$iso") >> 20)) MiB (kernel $KERNEL_VERSION, initramfs $(($(stat -c %s "$out/pxe/initrd.img") >> 20)) MiB)"

@@ -75,10 +75,13 @@ ShimResult ShimDrive::Run(const std::string& commandLine, const std::string& ext
 {
     const std::string log = directory_ + "/commands", output = directory_ + "/output";
     std::filesystem::remove(log);
-    const std::string shell = "export ZD_SHIM_PATH=" + path() + " ZD_SHIM_LOG=" + log +
-                              " ZD_SHIM_REPLIES=" + directory_ + "/replies LD_PRELOAD=" ZD_IOCTL_SHIM " " +
-                              extraEnvironment + "; (" + Replace(commandLine, "{}", path()) + ") </dev/null >" +
-                              output + " 2>&1";
+    const std::string shell =
+        "export ZD_SHIM_PATH=" + path() + " ZD_SHIM_LOG=" + log + " ZD_SHIM_REPLIES=" + directory_ +
+        "/replies LD_PRELOAD=" ZD_IOCTL_SHIM
+        // A program built with AddressSanitizer wants its runtime loaded
+        // first; the shim comes before it.
+        " ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 " +
+        extraEnvironment + "; (" + Replace(commandLine, "{}", path()) + ") </dev/null >" + output + " 2>&1";
     ShimResult result;
     const int status = std::system(shell.c_str());
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

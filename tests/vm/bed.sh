@@ -18,6 +18,7 @@
 # disk is an image file the scenario made.
 
 VM_BED_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$VM_BED_DIR/../../live/kernel-tree.sh"
 VM_EXIT_MARK="zd-vm-scenario-exit"
 
 # Exit code that makes CTest count a test as skipped (SKIP_RETURN_CODE).
@@ -46,37 +47,11 @@ vm_check_host() {
   done
 }
 
-# The name of the 6.1 kernel package that Debian's archive offers.
-vm_kernel_package() {
-  local package
-  package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/.*Depends: \(linux-image-6\.1\.0-[0-9]*-amd64\)$/\1/p' | head -n 1)
-  [ -n "$package" ] || package=$(apt-cache search --names-only '^linux-image-6\.1\.0-[0-9]+-amd64$' 2>/dev/null |
-    cut -d ' ' -f 1 | sort -V | tail -n 1)
-  echo "$package"
-}
-
 # Sets VM_KERNEL (the kernel image), VM_KERNEL_VERSION and VM_MODULE_ROOT
 # (a tree with lib/modules/VERSION). Downloads once per cache.
 vm_fetch_kernel() {
-  local cache package
-  cache=$(realpath -m "$1")
-  mkdir -p "$cache"
-  package=$(vm_kernel_package)
-  [ -n "$package" ] || vm_skip "no Debian 6.1 kernel package is known to apt (apt-get update?)"
-  VM_MODULE_ROOT=$cache/$package
-  if [ ! -e "$VM_MODULE_ROOT/.unpacked" ]; then
-    rm -rf "$VM_MODULE_ROOT" "$cache/download"
-    mkdir -p "$cache/download"
-    (cd "$cache/download" && apt-get download -q -o APT::Sandbox::User=root "$package" >/dev/null) ||
-      vm_skip "$package cannot be downloaded"
-    dpkg-deb -x "$cache"/download/"$package"_*.deb "$VM_MODULE_ROOT"
-    rm -rf "$cache/download"
-    VM_KERNEL=$(ls "$VM_MODULE_ROOT"/boot/vmlinuz-*)
-    depmod -b "$VM_MODULE_ROOT" "${VM_KERNEL##*/vmlinuz-}"
-    touch "$VM_MODULE_ROOT/.unpacked"
-  fi
-  VM_KERNEL=$(ls "$VM_MODULE_ROOT"/boot/vmlinuz-*)
-  VM_KERNEL_VERSION=${VM_KERNEL##*/vmlinuz-}
+  kernel_fetch "$1" || vm_skip "$KERNEL_ERROR"
+  VM_KERNEL=$KERNEL_IMAGE VM_KERNEL_VERSION=$KERNEL_VERSION VM_MODULE_ROOT=$KERNEL_MODULE_ROOT
 }
 
 # The tools that build the stacks a system may live on (LVM, md RAID),
@@ -104,21 +79,6 @@ vm_fetch_storage_tools() {
 VM_MODULES=(virtio_pci virtio_blk virtio_scsi nvme ahci sd_mod xhci_pci usb_storage uas
   ext4 crc32c_generic vfat nls_cp437 nls_utf8 nls_ascii dm_mod raid1 md_mod)
 
-# Copies a file to DEST in the tree and, for a program or library, every
-# library it loads, at their own paths.
-vm_copy_with_libraries() {
-  local tree=$1 file=$2 dest=$3 library target
-  mkdir -p "$tree$(dirname "$dest")"
-  cp -L "$file" "$tree$dest"
-  for library in $(LD_LIBRARY_PATH=${VM_TOOLS_ROOT:+$VM_TOOLS_ROOT/lib/x86_64-linux-gnu} ldd "$file" 2>/dev/null |
-    grep -o '/[^ ]*'); do
-    target=${library#"${VM_TOOLS_ROOT:-/nonexistent}"}
-    [ -e "$tree$target" ] && continue
-    mkdir -p "$tree$(dirname "$target")"
-    cp -L "$library" "$tree$target"
-  done
-}
-
 # What the program's certificate needs: Qt's offscreen platform and fonts.
 vm_certificate_files() {
   local plugin
@@ -143,20 +103,12 @@ vm_build_tree() {
   for file in "$@" $(vm_certificate_files); do
     dest=${file#*=}
     file=${file%%=*}
-    vm_copy_with_libraries "$tree" "$file" "$dest"
+    LIBRARY_ROOT=${VM_TOOLS_ROOT:-} tree_copy_with_libraries "$tree" "$file" "$dest"
   done
   # The programs under test run without their debugging sections: a
   # smaller image boots faster.
   find "$tree/usr/local/bin" -type f -exec strip --strip-debug {} + 2>/dev/null || true
-  for module in "${VM_MODULES[@]}"; do
-    modprobe -d "$VM_MODULE_ROOT" -S "$VM_KERNEL_VERSION" --show-depends "$module" |
-      sed -n 's/^insmod \([^ ]*\).*/\1/p'
-  done | sort -u | while read -r file; do
-    mkdir -p "$tree$(dirname "${file#"$VM_MODULE_ROOT"}")"
-    cp "$file" "$tree${file#"$VM_MODULE_ROOT"}"
-  done
-  cp "$VM_MODULE_ROOT/lib/modules/$VM_KERNEL_VERSION"/modules.{order,builtin}* "$tree/lib/modules/$VM_KERNEL_VERSION/"
-  depmod -b "$tree" "$VM_KERNEL_VERSION"
+  tree_add_modules "$tree" "${VM_MODULES[@]}"
   printf '%s\n' "${VM_MODULES[@]}" >"$tree/etc/vm-modules"
   cp "$VM_BED_DIR/guest-init.sh" "$tree/init"
   cp "$VM_BED_DIR/guest-lib.sh" "$tree/etc/vm-guest.sh"
