@@ -43,12 +43,7 @@ class PurgePaths : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const std::string reason = LoopDeviceUnavailableReason();
-        if (!reason.empty()) {
-            if (DevicesRequired())
-                FAIL() << "loop devices are required here: " << reason;
-            GTEST_SKIP() << reason;
-        }
+        ZD_REQUIRE_LOOP_DEVICES();
         drive_ = std::make_unique<ShimDrive>();
     }
     std::unique_ptr<ShimDrive> drive_;

@@ -46,12 +46,7 @@ class SanitizeCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const std::string reason = LoopDeviceUnavailableReason();
-        if (!reason.empty()) {
-            if (DevicesRequired())
-                FAIL() << "loop devices are required here: " << reason;
-            GTEST_SKIP() << reason;
-        }
+        ZD_REQUIRE_LOOP_DEVICES();
         drive_ = std::make_unique<ShimDrive>();
         drive_->FillRandom();
         logs_ = drive_->directory() + "/logs";
