@@ -1,7 +1,7 @@
 // NVMe admin commands that erase a controller's media (Sanitize, Format
 // NVM with Secure Erase Settings), the ones that tell what it offers, and
-// the parts of their answers this program acts on, as the NVM Express base
-// specification lays them out.
+// the parts of their answers this program acts on, laid out as NVM Express
+// controllers expect and answer them.
 #pragma once
 
 #include <cstdint>
