@@ -273,15 +273,8 @@ void BatchReport::Finished(TargetRun& run)
         event["sectorsWritten"] = run.target().device->sectorsWiped;
         events_->Emit(event);
     }
-    if (events_ && outcome.verification) {
-        Json event = Event("verify");
-        event["target"] = run.name();
-        event["mode"] = VerifyModeName(outcome.verification->mode);
-        event["checked"] = outcome.verification->checked;
-        event["mismatches"] = outcome.verification->mismatches;
-        event["unreadable"] = outcome.verification->unreadable;
-        events_->Emit(event);
-    }
+    if (events_ && outcome.verification)
+        events_->Emit(VerifyEvent(run.name(), *outcome.verification));
     const std::string prefix = "zeza-dera-cli: " + (several_ ? Printable(run.name()) + ": " : std::string());
     if (!run.cause().empty())
         console_.Warning(prefix + Printable(run.cause()));
@@ -296,15 +289,8 @@ void BatchReport::Finished(TargetRun& run)
         if (outcome.completed)
             console_.Warning(prefix + "the device was wiped, but the run log is incomplete");
     }
-    if (events_) {
-        Json event = Event("outcome");
-        event["target"] = run.name();
-        event["outcome"] = run.outcomeText();
-        event["message"] = outcome.completed ? kOperationCompleted : kOperationTerminated;
-        event["cause"] = run.cause().empty() ? Json(nullptr) : Json(run.cause());
-        event["exitCode"] = run.exitCode();
-        events_->Emit(event);
-    }
+    if (events_)
+        events_->Emit(OutcomeEvent(run.name(), run.outcomeText(), outcome.completed, run.cause(), run.exitCode()));
 }
 
 void BatchReport::Recorded(TargetRun& run)
@@ -316,15 +302,10 @@ void BatchReport::Recorded(TargetRun& run)
         console_.Message(prefix + "Record: " + Printable(PathToUtf8(*run.recordFile())));
     if (run.certificateFile())
         console_.Message(prefix + "Certificate: " + Printable(PathToUtf8(*run.certificateFile())));
-    if (!events_)
-        return;
-    Json event = Event("log");
-    event["target"] = run.name();
-    event["log"] = PathOrNull(run.logFile());
-    event["record"] = PathOrNull(run.recordFile());
-    event["certificate"] = PathOrNull(run.certificateFile());
-    event["logComplete"] = run.outcome().logComplete;
-    events_->Emit(event);
+    if (events_)
+        events_->Emit(LogEvent(
+            {run.name(), run.outcomeText(), run.exitCode(), run.logFile(), run.recordFile(), run.certificateFile()},
+            run.outcome().logComplete));
 }
 
 void BatchReport::Summary(const Runs& runs, const std::vector<Refusal>& refused, int exitCode)

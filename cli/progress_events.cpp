@@ -1,5 +1,7 @@
 #include "progress_events.h"
 
+#include "engine/wipe_run.h"
+
 #include <chrono>
 #include <ostream>
 
@@ -68,6 +70,40 @@ std::string_view PassResultName(bool completed, bool failed)
 Json PathOrNull(const std::optional<std::filesystem::path>& file)
 {
     return file ? Json(PathToUtf8(*file)) : Json(nullptr);
+}
+
+Json VerifyEvent(const std::string& target, const VerifyResult& verification)
+{
+    Json event = Event("verify");
+    event["target"] = target;
+    event["mode"] = VerifyModeName(verification.mode);
+    event["checked"] = verification.checked;
+    event["mismatches"] = verification.mismatches;
+    event["unreadable"] = verification.unreadable;
+    return event;
+}
+
+Json OutcomeEvent(const std::string& target, const std::string& outcome, bool completed, const std::string& cause,
+                  int exitCode)
+{
+    Json event = Event("outcome");
+    event["target"] = target;
+    event["outcome"] = outcome;
+    event["message"] = completed ? kOperationCompleted : kOperationTerminated;
+    event["cause"] = cause.empty() ? Json(nullptr) : Json(cause);
+    event["exitCode"] = exitCode;
+    return event;
+}
+
+Json LogEvent(const TargetSummary& end, bool logComplete)
+{
+    Json event = Event("log");
+    event["target"] = end.target;
+    event["log"] = PathOrNull(end.log);
+    event["record"] = PathOrNull(end.record);
+    event["certificate"] = PathOrNull(end.certificate);
+    event["logComplete"] = logComplete;
+    return event;
 }
 
 Json SummaryJson(const std::vector<TargetSummary>& targets, const std::vector<Refusal>& refused, int exitCode)

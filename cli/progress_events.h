@@ -61,6 +61,16 @@ struct TargetSummary {
     std::optional<std::filesystem::path> log{}, record{}, certificate{};
 };
 
+// The "verify" event: what reading a target back found.
+Json VerifyEvent(const std::string& target, const VerifyResult& verification);
+
+// The "outcome" event of a target; `cause` empty for none.
+Json OutcomeEvent(const std::string& target, const std::string& outcome, bool completed, const std::string& cause,
+                  int exitCode);
+
+// The "log" event: a target's files once they are written.
+Json LogEvent(const TargetSummary& end, bool logComplete);
+
 // The "summary" event: every target's outcome, exit code and files, and
 // the targets refused (all of them when nothing was written).
 Json SummaryJson(const std::vector<TargetSummary>& targets, const std::vector<Refusal>& refused, int exitCode);

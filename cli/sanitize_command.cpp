@@ -94,15 +94,8 @@ TargetSummary RunPurge(Purge& purge, const SanitizeOptions& options, std::ostrea
     TargetSummary end{.target = PathToUtf8(purge.target.path)};
     const auto finish = [&](int exitCode) {
         end.exitCode = exitCode;
-        if (events) {
-            Json outcome = Event("outcome");
-            outcome["target"] = end.target;
-            outcome["outcome"] = end.outcome;
-            outcome["message"] = exitCode == kExitTerminated ? "Operation terminated." : "Operation completed.";
-            outcome["cause"] = nullptr;
-            outcome["exitCode"] = exitCode;
-            events->Emit(outcome);
-        }
+        if (events)
+            events->Emit(OutcomeEvent(end.target, end.outcome, exitCode != kExitTerminated, {}, exitCode));
         return end;
     };
     const std::string name = Printable(PathToUtf8(purge.target.path));
@@ -169,15 +162,8 @@ TargetSummary RunPurge(Purge& purge, const SanitizeOptions& options, std::ostrea
         WriteEventLog(log, "Read back: " + std::to_string(verification->checked) + " checked, " +
                                std::to_string(verification->mismatches) + " unchanged, " +
                                std::to_string(verification->unreadable) + " unreadable.\n");
-        if (events) {
-            Json verify = Event("verify");
-            verify["target"] = end.target;
-            verify["mode"] = VerifyModeName(verification->mode);
-            verify["checked"] = verification->checked;
-            verify["mismatches"] = verification->mismatches;
-            verify["unreadable"] = verification->unreadable;
-            events->Emit(verify);
-        }
+        if (events)
+            events->Emit(VerifyEvent(end.target, *verification));
     }
     record.ended = record::IsoTime(std::chrono::system_clock::now());
     record.outcome = record::OutcomeText(result.succeeded ? record::RunEnd::Completed : record::RunEnd::Terminated,
@@ -198,15 +184,8 @@ TargetSummary RunPurge(Purge& purge, const SanitizeOptions& options, std::ostrea
                                  : verification->failures() > 0 ? kExitVerifyFailed
                                  : logComplete && sealed        ? kExitOk
                                                                 : kExitLogIncomplete);
-    if (events) {
-        Json logged = Event("log");
-        logged["target"] = end.target;
-        logged["log"] = PathOrNull(end.log);
-        logged["record"] = PathOrNull(end.record);
-        logged["certificate"] = nullptr;
-        logged["logComplete"] = logComplete;
-        events->Emit(logged);
-    }
+    if (events)
+        events->Emit(LogEvent(end, logComplete));
     return ended;
 }
 
@@ -298,7 +277,6 @@ int Sanitize(const SanitizeOptions& options)
     }
     // A purge cannot be stopped once the drive has it: the drives are
     // purged one after another, each to its end.
-    constexpr int kOrder[] = {kExitOk, kExitVerifyFailed, kExitLogIncomplete, kExitUsage, kExitTerminated};
     int worst = kExitOk;
     bool anySent = false;
     std::vector<TargetSummary> ends;
@@ -306,9 +284,7 @@ int Sanitize(const SanitizeOptions& options)
         ends.push_back(RunPurge(purge, options, human, events));
         const int code = ends.back().exitCode;
         anySent = anySent || code != kExitUsage;
-        if (std::find(std::begin(kOrder), std::end(kOrder), code) >
-            std::find(std::begin(kOrder), std::end(kOrder), worst))
-            worst = code;
+        worst = WorseExitCode(worst, code);
     }
     // A drive refused at the last check, among others purged, was not purged.
     const int exitCode = worst == kExitUsage && anySent ? kExitTerminated : worst;

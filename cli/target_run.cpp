@@ -111,18 +111,11 @@ int BatchExitCode(const std::vector<std::unique_ptr<TargetRun>>& runs)
 {
     if (std::all_of(runs.begin(), runs.end(), [](const auto& run) { return run->refusedBeforeWriting(); }))
         return kExitUsage;
-    // From best to worst; a target refused among others that were written
-    // was not wiped, as a terminated one.
-    constexpr int kOrder[] = {kExitOk, kExitVerifyFailed, kExitLogIncomplete, kExitTerminated};
-    const auto rank = [&](int code) {
-        return std::find(std::begin(kOrder), std::end(kOrder), code) - std::begin(kOrder);
-    };
+    // A target refused among others that were written was not wiped, as a
+    // terminated one.
     int worst = kExitOk;
-    for (const auto& run : runs) {
-        const int code = run->refusedBeforeWriting() ? kExitTerminated : run->exitCode();
-        if (rank(code) > rank(worst))
-            worst = code;
-    }
+    for (const auto& run : runs)
+        worst = WorseExitCode(worst, run->refusedBeforeWriting() ? kExitTerminated : run->exitCode());
     return worst;
 }
 
