@@ -24,7 +24,6 @@
 #include "engine/firmware_purge.h"
 #include "engine/purge_verification.h"
 #include "engine/run_log.h"
-#include "platform/identity_check.h"
 #include "platform/log_directory.h"
 #include "platform/text.h"
 #include "printable.h"
@@ -100,12 +99,10 @@ TargetSummary RunPurge(Purge& purge, const SanitizeOptions& options, std::ostrea
     };
     const std::string name = Printable(PathToUtf8(purge.target.path));
     DeviceRecord& device = *purge.target.device;
-    const auto confirmed = ShownIdentity(purge.target);
+    device.confirmedIdentity = ShownIdentity(purge.target);
     RunLog& log = purge.log;
     // The drive about to be erased must be the one confirmed.
-    const auto now = ReadOpenedIdentity(device);
-    const std::string change = confirmed && now ? platform::DescribeIdentityChange(*confirmed, *now) : std::string();
-    if (!change.empty()) {
+    if (const std::string change = IdentityChange(device); !change.empty()) {
         WriteEventLog(log, "Nothing was sent: " + change + ".\n");
         CloseRunLog(log);
         out << name << ": nothing was sent: " << Printable(change) << '\n';
@@ -116,7 +113,7 @@ TargetSummary RunPurge(Purge& purge, const SanitizeOptions& options, std::ostrea
     record::ErasureRecord record;
     record.host = platform::ReadHostInfo();
     record.operatorName = options.operatorName;
-    record.device = confirmed.value_or(now.value_or(platform::DeviceIdentity{}));
+    record.device = device.confirmedIdentity.value_or(platform::DeviceIdentity{});
     record.methodName = record::kPurgeMethodName;
     record.started = record::IsoTime(std::chrono::system_clock::now());
     const PurgePlan& plan = purge.plan;

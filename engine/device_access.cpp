@@ -1,6 +1,7 @@
 #include "device_access.h"
 
 #include "platform/aligned_buffer.h"
+#include "platform/identity_check.h"
 
 namespace zd {
 
@@ -74,6 +75,16 @@ std::string DeviceError(const DeviceRecord& record)
 std::optional<platform::DeviceIdentity> ReadOpenedIdentity(const DeviceRecord& record)
 {
     return record.handle ? record.handle->Identity() : std::nullopt;
+}
+
+std::string IdentityChange(const DeviceRecord& record)
+{
+    if (!record.confirmedIdentity)
+        return {};
+    const auto now = ReadOpenedIdentity(record);
+    if (!now)
+        return "what identifies the device can no longer be read";
+    return platform::DescribeIdentityChange(*record.confirmedIdentity, *now);
 }
 
 std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsigned depth)

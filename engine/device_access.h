@@ -51,6 +51,11 @@ std::string DeviceError(const DeviceRecord& record);
 // tell.
 std::optional<platform::DeviceIdentity> ReadOpenedIdentity(const DeviceRecord& record);
 
+// Empty when the record has no confirmed identity or its device is still
+// the device confirmed; otherwise what changed, as DescribeIdentityChange
+// tells it (a device that can no longer tell counts as changed).
+std::string IdentityChange(const DeviceRecord& record);
+
 // A queue that keeps up to `depth` writes on the record's device in flight;
 // null when the record has no open device.
 std::unique_ptr<platform::WriteQueue> OpenWriteQueue(DeviceRecord& record, unsigned depth);

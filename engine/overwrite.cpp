@@ -3,7 +3,6 @@
 #include "device_access.h"
 #include "full_verification.h"
 #include "platform/aligned_buffer.h"
-#include "platform/identity_check.h"
 #include "run_control.h"
 #include "transfer_loop.h"
 #include "verification.h"
@@ -28,18 +27,6 @@ bool StopPass(WipeContext& context, std::optional<WipeFailure>& failure)
     WritePassLog(context.log, LogEvent::PassCancelled, context.selection, context.device);
     context.progress.state.store(Stopped);
     return false;
-}
-
-// Empty when the device has no confirmed identity or is still the device
-// confirmed; otherwise what changed, as DescribeIdentityChange tells it.
-std::string IdentityChange(DeviceRecord& device)
-{
-    if (!device.confirmedIdentity)
-        return {};
-    const auto now = ReadOpenedIdentity(device);
-    if (!now)
-        return "what identifies the device can no longer be read";
-    return platform::DescribeIdentityChange(*device.confirmedIdentity, *now);
 }
 
 } // namespace
