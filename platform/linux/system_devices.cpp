@@ -75,6 +75,16 @@ public:
         return found == mounts_.rend() ? nullptr : &*found;
     }
 
+    // Every mount at the point or below it.
+    std::vector<const MountEntry*> AtOrUnder(const std::string& point) const
+    {
+        std::vector<const MountEntry*> found;
+        for (const MountEntry& mount : mounts_)
+            if (IsUnder(mount.mountPoint, point))
+                found.push_back(&mount);
+        return found;
+    }
+
     // The topmost of the deepest mounts that the path lies under.
     const MountEntry* Holding(const std::string& path) const
     {
@@ -237,8 +247,10 @@ SystemDevices::SystemDevices(const fs::path& root, const std::vector<dev_t>& ext
     for (const char* point : {"/boot", "/boot/efi", "/usr", "/var"})
         if (const MountEntry* mount = mounts.At(point))
             need(mounts.DevicesOf(*mount), std::string("the file system at ") + point);
-    for (const char* point : {"/run/live/medium", "/cdrom", "/lib/live/mount/medium"})
-        if (const MountEntry* mount = mounts.At(point))
+    // A live system mounts its medium, and every other medium of its own
+    // that it comes across, under /run/live.
+    for (const char* point : {"/run/live", "/cdrom", "/lib/live/mount/medium"})
+        for (const MountEntry* mount : mounts.AtOrUnder(point))
             need(mounts.DevicesOf(*mount), "the live system's medium");
     need(mounts.DevicesHolding(ProcLink(stack_.root() / "proc/self/exe")), "the file system this program runs from");
 

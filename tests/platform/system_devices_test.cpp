@@ -211,15 +211,17 @@ TEST(SystemDevices, ANetworkRootIsUnknownAndRefusesNothingSilently)
 TEST(SystemDevices, ARootInMemoryIsKnownAndRefusesTheBootMedium)
 {
     FixtureRoot live;
-    live.Device("sda", 8, 0).Device("sdb", 8, 16).Device("sdb/sdb2", 8, 18);
+    live.Device("sda", 8, 0).Device("sdb", 8, 16).Device("sdb/sdb2", 8, 18).Device("sdc", 8, 32);
     live.Link("proc/self/exe", "/usr/local/bin/zeza-dera");
     live.File("proc/self/mountinfo", "1 1 0:2 / / rw - rootfs rootfs rw\n"
-                                     "21 1 8:18 / /run/live/medium ro - vfat /dev/sdb2 ro\n");
+                                     "21 1 8:18 / /run/live/medium ro - vfat /dev/sdb2 ro\n"
+                                     "22 1 8:32 / /run/live/media/sdc ro - iso9660 /dev/sdc ro\n");
     const SystemDevices system(live.root());
 
     EXPECT_EQ(system.Unknown(), "");
     EXPECT_EQ(ConflictOf(system, live["sda"]), "free");
     EXPECT_EQ(ConflictOf(system, live["sdb"]), "the live system's medium is on it");
+    EXPECT_EQ(ConflictOf(system, live["sdc"]), "the live system's medium is on it") << "a second stick of the image";
 }
 
 } // namespace
