@@ -61,7 +61,9 @@ tree_add_modules "$tree" "${MODULES[@]}" || exit 1
 echo "${MODULES[*]}" >"$tree/etc/zd-live-modules"
 printf 'MEDIUM_LABEL=%s\nRECORDS_LABEL=%s\nVERSION=%s\n' "$MEDIUM_LABEL" "$RECORDS_LABEL" "$version" >"$tree/etc/zd-live.conf"
 cp "$here/init.sh" "$tree/init"
-chmod 755 "$tree/init"
+mkdir -p "$tree/usr/local/share/zeza-dera-live"
+cp "$here/media.sh" "$here/medium-event.sh" "$tree/usr/local/share/zeza-dera-live/"
+chmod 755 "$tree/init" "$tree/usr/local/share/zeza-dera-live/medium-event.sh"
 
 mkdir -p "$out/iso/boot/grub" "$out/pxe"
 cp "$KERNEL_IMAGE" "$out/iso/boot/vmlinuz"

@@ -17,10 +17,10 @@ mkdir -p /dev/pts /run/live/medium /var/log/zeza-dera
 mount -t devpts devpts /dev/pts
 exec </dev/console >/dev/console 2>&1
 TRANSCRIPT=/run/zd-live.log
-
-say() {
-  echo "zeza-dera-live: $*" | tee -a "$TRANSCRIPT"
-}
+. /usr/local/share/zeza-dera-live/media.sh
+# Ctrl+Alt+Del on a console must not restart the machine in the middle of
+# a wipe: the kernel hands it to this process, which ignores it.
+echo 0 >/proc/sys/kernel/ctrl-alt-del
 
 for module in $(cat /etc/zd-live-modules); do modprobe -q "$module" 2>/dev/null; done
 
@@ -36,32 +36,13 @@ settle_disks() {
   done
 }
 
-# The whole disk a block device (a partition or the disk itself) is on.
-disk_of() {
-  name=${1#/dev/}
-  if [ -e "/sys/class/block/$name/partition" ]; then
-    basename "$(dirname "$(readlink -f "/sys/class/block/$name")")"
-  else
-    echo "$name"
-  fi
-}
-
-# The devices whose file system has the label and type given, whole disks
-# first, read from each device (a cache or the partition table's view can
-# miss an image written to a whole stick).
-devices_labelled() {
-  for name in $(ls /sys/class/block | sort); do
-    [ "$(blkid -p -o value -s LABEL "/dev/$name" 2>/dev/null)" = "$1" ] &&
-      [ "$(blkid -p -o value -s TYPE "/dev/$name" 2>/dev/null)" = "$2" ] && echo "/dev/$name"
-  done
-}
-
 settle_disks
 # Every disk that carries this image (a second stick too) is left alone.
 media=$(devices_labelled "$MEDIUM_LABEL" iso9660)
 media_disks=$(for device in $media; do disk_of "$device"; done | sort -u)
 medium=$(echo "$media" | head -n 1)
 medium_disk=${medium:+$(disk_of "$medium")}
+[ -n "$medium_disk" ] && mkdir -p "/run/live/media/$medium_disk"
 
 # The records go to the medium's own FAT partition, into a folder per boot
 # so that the records of many machines can share one stick. That partition
@@ -91,6 +72,12 @@ else
   mount -t tmpfs -o mode=750 tmpfs /var/log/zeza-dera
   say "no writable $RECORDS_LABEL partition on the medium (a CD?): logs and records stay in memory and are lost at power-off"
 fi
+
+# Other disks with this image are held where the programs refuse them,
+# those plugged in later as well: events are followed before the disks
+# present are looked at, so that none is missed in between.
+uevent /usr/local/share/zeza-dera-live/medium-event.sh >/dev/console 2>&1 &
+for name in /sys/class/block/*; do hold_if_medium "/dev/${name##*/}"; done
 
 # Writes the transcript next to the records and lets go of the partition.
 finish_records() {
@@ -139,13 +126,16 @@ wipe_targets() {
 }
 
 unattended() {
-  wipe=$1 method=$(option method) verify=$(option verify)
-  if [ -n "$(option sanitize)" ]; then
-    say "zd.sanitize: firmware sanitize is not part of this medium yet; nothing is written"
+  wipe=$1 method=$(option method) sanitize=$(option sanitize) verify=$(option verify)
+  if [ -n "$method" ] && [ -n "$sanitize" ]; then
+    say "zd.method and zd.sanitize exclude each other; nothing is written"
     return 1
-  fi
-  if [ -z "$method" ]; then
-    say "zd.wipe needs zd.method=ID|NAME; nothing is written"
+  elif [ -n "$method" ]; then
+    command="wipe --method $method" how="method $method"
+  elif [ "$sanitize" = auto ]; then
+    command="sanitize --action auto" how="the drives' own sanitize commands"
+  else
+    say "zd.wipe needs zd.method=ID|NAME or zd.sanitize=auto${sanitize:+, not zd.sanitize=$sanitize}; nothing is written"
     return 1
   fi
   case $verify in "" | samples | full) ;; *)
@@ -161,17 +151,17 @@ unattended() {
     say "no disk to wipe"
     return 1
   fi
-  say "disks to wipe with method $method: $(echo "$targets" | tr '\n' ' ')"
+  say "disks to wipe with $how: $(echo "$targets" | tr '\n' ' ')"
   if [ "$(option confirm)" != yes ]; then
     say "zd.confirm=yes is not given: nothing is written"
     return 1
   fi
   # What the machine held, for the records.
   zeza-dera-cli list --json >/var/log/zeza-dera/disks.json 2>/dev/null
-  set -- $targets --method "$method" --yes --progress json --log-dir /var/log/zeza-dera
+  set -- $command $targets --yes --progress json --log-dir /var/log/zeza-dera
   [ -n "$verify" ] && set -- "$@" --verify "$verify"
   {
-    QT_QPA_PLATFORM=offscreen zeza-dera-cli wipe "$@" 2>/tmp/wipe.err
+    QT_QPA_PLATFORM=offscreen zeza-dera-cli "$@" 2>/tmp/wipe.err
     echo $? >/tmp/wipe.status
   } | tee /var/log/zeza-dera/progress.jsonl
   tee -a "$TRANSCRIPT" </tmp/wipe.err
