@@ -182,12 +182,15 @@ if [ -n "$wipe" ]; then
 fi
 
 # The interactive session: the wizard on the first virtual terminal, a
-# shell with zeza-dera-cli on the second.
+# shell with zeza-dera-cli on the second, one key apart.
+echo "Movan Zeza Dera $VERSION: this console has zeza-dera-cli; Alt+F1 returns to the wizard." >/dev/tty2
 setsid -c sh -l <>/dev/tty2 >&0 2>&1 &
-echo "Movan Zeza Dera $VERSION: a console with zeza-dera-cli waits on the second virtual terminal." >/dev/tty1
+echo "Movan Zeza Dera $VERSION: Ctrl+Alt+F2 shows a console with zeza-dera-cli." >/dev/tty1
 
 # Qt finds input devices through udev (libinput's or its own), which this
-# system lacks: its evdev handlers are given the devices by name.
+# system lacks: its evdev handlers are given the devices by name. The
+# terminal's keyboard stays on, so that the kernel switches terminals on
+# Ctrl+Alt+F2; the wizard stops drawing and taking input while away.
 mice='' keyboards=''
 for device in /sys/class/input/event*; do
   [ -e "$device" ] || continue
@@ -206,7 +209,7 @@ while [ -z "$(option text)" ] && [ -e /dev/fb0 ]; do
   (
     exec </dev/tty1 >/dev/tty1 2>>"$TRANSCRIPT"
     QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0:tty=/dev/tty1 QT_QPA_EVDEV_MOUSE_PARAMETERS=${mice#:} \
-      QT_QPA_EVDEV_KEYBOARD_PARAMETERS=${keyboards#:} QT_QPA_FB_NO_LIBINPUT=1 XDG_RUNTIME_DIR=/run/user/0 \
+      QT_QPA_EVDEV_KEYBOARD_PARAMETERS=${keyboards#:} QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_ENABLE_TERMINAL_KEYBOARD=1 XDG_RUNTIME_DIR=/run/user/0 \
       ZD_FULL_SCREEN=1 exec zeza-dera
   )
   say "the wizard ended; it starts again"

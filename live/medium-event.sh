@@ -11,6 +11,7 @@ remove)
   if [ "$DEVTYPE" = disk ] && [ -d "/run/live/media/$DEVNAME" ]; then
     umount -l "/run/live/media/$DEVNAME" 2>/dev/null
     rmdir "/run/live/media/$DEVNAME"
+    say "/dev/$DEVNAME, which carried this boot medium, is gone"
   fi
   ;;
 esac

@@ -7,6 +7,7 @@
 #include "discovery/drive_list.h"
 #include "engine/wipe_state.h"
 #include "pages/main_frame.h"
+#include "pages/screen_handover.h"
 #include "platform/single_instance.h"
 #include "toolkit/app_main_window.h"
 #include "toolkit/class_background.h"
@@ -20,6 +21,7 @@ CZezaDeraApp::~CZezaDeraApp()
 {
     mainFrame_.reset();
     backdrop_.reset();
+    screenHandover_.reset();
     ReleaseWipeJob();
     ClearDriveList();
     g_wipeSelection.Release();
@@ -55,6 +57,7 @@ bool CZezaDeraApp::InitInstance()
         backdrop_->show();
     }
     mainFrame_->show();
+    screenHandover_ = ScreenHandover::ForThisScreen();
     return true;
 }
 

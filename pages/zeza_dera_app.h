@@ -11,6 +11,7 @@ class QWidget;
 namespace zd::ui {
 
 class CMainFrame;
+class ScreenHandover;
 
 class CZezaDeraApp {
 public:
@@ -33,6 +34,7 @@ private:
     // Fills the screen around the main window where no desktop does.
     std::unique_ptr<QWidget> backdrop_;
     std::unique_ptr<CMainFrame> mainFrame_;
+    std::unique_ptr<ScreenHandover> screenHandover_;
 };
 
 } // namespace zd::ui

@@ -10,6 +10,9 @@
 #   live_wait_off LIMIT DIR    waits until it has powered off by itself
 #   live_wait_screen DIR ...   waits until the screen shows a window or colour
 #   live_click X Y, live_keys  the USB tablet and keyboard
+#   live_type TEXT             types TEXT and Enter (letters, digits, " -./>;")
+#   live_wait_console DIR LIMIT TEXT
+#                              waits until the serial console shows TEXT
 
 live_use_image() {
   vm_check_host
@@ -122,5 +125,32 @@ live_keys() {
   for key in "$@"; do
     keys=$(echo "$key" | sed 's/\([^-]*\)/{"type": "qcode", "data": "\1"}/g; s/}-{/}, {/g')
     vm_qmp "{\"execute\": \"send-key\", \"arguments\": {\"keys\": [$keys]}}" >/dev/null
+  done
+}
+
+live_type() {
+  local text=$1 char keys=()
+  while [ -n "$text" ]; do
+    char=${text:0:1} text=${text:1}
+    case $char in
+    [a-z0-9]) keys+=("$char") ;;
+    [A-Z]) keys+=("shift-${char,}") ;;
+    " ") keys+=(spc) ;;
+    -) keys+=(minus) ;;
+    .) keys+=(dot) ;;
+    /) keys+=(slash) ;;
+    ">") keys+=(shift-dot) ;;
+    ";") keys+=(semicolon) ;;
+    *) vm_fail "live_type cannot type '$char'" ;;
+    esac
+  done
+  live_keys "${keys[@]}" ret
+}
+
+live_wait_console() {
+  local dir=$1 limit=$2 text=$3 start=$SECONDS
+  until grep -qF "$text" "$dir/console.log"; do
+    [ $((SECONDS - start)) -lt "$limit" ] || vm_fail "the console did not say \"$text\" within $limit seconds"
+    sleep 1
   done
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The boot medium as a stick among two disks, booted on BIOS: the wizard
 # comes up full screen on the framebuffer and its home page matches the
-# offscreen rendering of the same page. Then, driven through the USB
-# tablet and keyboard, it wipes one disk: the host finds that disk's image
-# zeroed and the other's untouched.
+# offscreen rendering of the same page. A stick with the image plugged in
+# then is held as the medium; Ctrl+Alt+F2 shows a console that lists it so,
+# and the wizard neither draws nor acts on a click meanwhile; Alt+F1 brings
+# it back. Then, driven through the USB tablet and keyboard, it wipes one
+# disk: the host finds that disk's image zeroed and the other's untouched.
 # Usage: live_wizard_test.sh WORK GUI_SCREENSHOTS_PROGRAM
 set -euo pipefail
 here=$(dirname "$0")
@@ -34,6 +36,34 @@ cp "$dir/screen.ppm" "$dir/home.ppm"
 # The screen is 1280 x 800 (the boot loader's mode), the window centred.
 [ "$LIVE_SCREEN_WIDTH" -eq 1280 ] || vm_fail "the screen is ${LIVE_SCREEN_WIDTH} pixels wide, not 1280"
 left=165 top=145
+
+# A stick with the image plugged in now is held as the medium is.
+cp "$LIVE_ISO" "$dir/late.img"
+vm_qmp "{\"execute\": \"blockdev-add\", \"arguments\": {\"driver\": \"raw\", \"node-name\": \"late\",
+  \"file\": {\"driver\": \"file\", \"filename\": \"$dir/late.img\"}}}" >/dev/null
+vm_qmp '{"execute": "device_add", "arguments": {"driver": "usb-storage", "id": "late", "bus": "xhci.0",
+  "drive": "late", "serial": "ZDLATE"}}' >/dev/null
+live_wait_console "$dir" 60 "carries this boot medium too: it is never wiped"
+
+# Ctrl+Alt+F2 shows the console. A click on the wizard's tile meanwhile
+# neither draws the pointer over the console nor opens the page; the
+# console's listing marks the late stick as the running system's.
+live_keys ctrl-alt-f2
+live_wait_screen "$dir" 300 differs "$dir/home.ppm" $left $top $((left + 950)) $((top + 510))
+cp "$dir/screen.ppm" "$dir/console.ppm"
+live_click $((left + 443)) $((top + 165))
+live_type "zeza-dera-cli list --json >/var/log/zeza-dera/console.json; sync; echo listed >/dev/ttyS0"
+live_wait_console "$dir" 60 listed
+vm_qmp "{\"execute\": \"screendump\", \"arguments\": {\"filename\": \"$dir/screen.ppm\"}}" >/dev/null
+! python3 "$VM_BED_DIR/screen_match.py" "$dir/screen.ppm" differs "$dir/console.ppm" \
+  $((left + 400)) $((top + 120)) $((left + 500)) $((top + 220)) >/dev/null ||
+  vm_fail "the wizard drew over the console"
+# Alt+F1 brings the wizard back, drawn afresh, on the page it was on.
+live_keys alt-f1
+live_wait_screen "$dir" 300 "$dir/reference/home.png"
+vm_qmp '{"execute": "device_del", "arguments": {"id": "late"}}' >/dev/null
+live_wait_console "$dir" 60 "which carried this boot medium, is gone"
+echo "the console came and went; the wizard was drawn again"
 live_click $((left + 443)) $((top + 165)) # the physical drives' tile
 live_wait_screen "$dir" 300 pixel $((left + 807)) $((top + 465)) 5 119 205 # the Back button
 cp "$dir/screen.ppm" "$dir/drive-page.ppm"
@@ -63,5 +93,14 @@ vm_qmp '{"execute": "quit"}' >/dev/null || true
 wait "$LIVE_QEMU" || true
 trap - EXIT
 sha256sum --quiet -c "$dir/a.sha256" || vm_fail "the other disk was written"
+cmp -s "$LIVE_ISO" "$dir/late.img" || vm_fail "the stick plugged in later was written"
+folder=$(live_mtools "$stick" mdir -b :: | grep -E '/[0-9]{8}-[0-9]{6}' | head -n 1)
+live_mtools "$stick" mtype "${folder%/}/console.json" | python3 -c '
+import json, sys
+marked = {d["identity"]["serial"]: d["holdsRunningSystem"] for d in json.load(sys.stdin)["physicalDisks"]}
+if not marked.get("ZDLATE") or marked.get("ZDLIVEA") or marked.get("ZDLIVEB"):
+    sys.exit(f"FAIL: the console listing should mark the late stick as the running system'"'"'s: {marked}")
+'
+
 cmp -s -n "$(live_records_offset "$stick")" "$LIVE_ISO" "$stick" || vm_fail "the stick's image was written"
 echo "the wizard wiped the chosen disk alone"
