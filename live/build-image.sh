@@ -45,6 +45,15 @@ done
 
 # busybox has no blkid: util-linux's finds the medium by its label.
 tree_copy_with_libraries "$tree" "$(command -v blkid)" /sbin/blkid
+# udev tells the wizard of keyboards and mice, also those plugged in later.
+packages_fetch "$out/cache/udev" udev || {
+  echo "live: $PACKAGES_ERROR" >&2
+  exit 1
+}
+tree_copy_with_libraries "$tree" "$out/cache/udev/bin/udevadm" /sbin/udevadm
+mkdir -p "$tree/lib/systemd" "$tree/etc/udev/rules.d"
+ln -s /sbin/udevadm "$tree/lib/systemd/systemd-udevd"
+cp "$out/cache/udev/lib/udev/rules.d/60-input-id.rules" "$tree/etc/udev/rules.d/"
 tree_copy_with_libraries "$tree" "$cli" /usr/local/bin/zeza-dera-cli
 tree_copy_with_libraries "$tree" "$desktop" /usr/local/bin/zeza-dera
 strip --strip-debug "$tree"/usr/local/bin/*

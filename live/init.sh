@@ -187,30 +187,20 @@ echo "Movan Zeza Dera $VERSION: this console has zeza-dera-cli; Alt+F1 returns t
 setsid -c sh -l <>/dev/tty2 >&0 2>&1 &
 echo "Movan Zeza Dera $VERSION: Ctrl+Alt+F2 shows a console with zeza-dera-cli." >/dev/tty1
 
-# Qt finds input devices through udev (libinput's or its own), which this
-# system lacks: its evdev handlers are given the devices by name. The
-# terminal's keyboard stays on, so that the kernel switches terminals on
-# Ctrl+Alt+F2; the wizard stops drawing and taking input while away.
-mice='' keyboards=''
-for device in /sys/class/input/event*; do
-  [ -e "$device" ] || continue
-  capabilities=$device/device/capabilities
-  if [ "$(cat "$capabilities/abs")" != 0 ] && [ "$(cat "$capabilities/key")" != 0 ]; then
-    mice="$mice:/dev/input/${device##*/}:abs"
-  elif [ "$(cat "$capabilities/rel")" != 0 ]; then
-    mice="$mice:/dev/input/${device##*/}"
-  elif [ $((0x$(cat "$capabilities/ev") & 0x100000)) -ne 0 ]; then
-    keyboards="$keyboards:/dev/input/${device##*/}"
-  fi
-done
-say "the wizard's pointers: ${mice#:}; keyboards: ${keyboards#:}"
+# udev tells Qt of the keyboards and mice as they come and go. A tablet's
+# or touch screen's absolute position is scaled to the screen ("abs"); a
+# relative mouse ignores that. The terminal's keyboard stays on, so that
+# the kernel switches terminals on Ctrl+Alt+F2; the wizard stops drawing
+# and taking input while away.
+/lib/systemd/systemd-udevd --daemon
+udevadm trigger --subsystem-match=input --action=add
+udevadm settle --timeout=10
 mkdir -p /run/user && mkdir -m 700 /run/user/0
 while [ -z "$(option text)" ] && [ -e /dev/fb0 ]; do
   (
     exec </dev/tty1 >/dev/tty1 2>>"$TRANSCRIPT"
-    QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0:tty=/dev/tty1 QT_QPA_EVDEV_MOUSE_PARAMETERS=${mice#:} \
-      QT_QPA_EVDEV_KEYBOARD_PARAMETERS=${keyboards#:} QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_ENABLE_TERMINAL_KEYBOARD=1 XDG_RUNTIME_DIR=/run/user/0 \
-      ZD_FULL_SCREEN=1 exec zeza-dera
+    QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0:tty=/dev/tty1 QT_QPA_EVDEV_MOUSE_PARAMETERS=abs QT_QPA_FB_NO_LIBINPUT=1 \
+      QT_QPA_ENABLE_TERMINAL_KEYBOARD=1 XDG_RUNTIME_DIR=/run/user/0 ZD_FULL_SCREEN=1 exec zeza-dera
   )
   say "the wizard ended; it starts again"
   sleep 3

@@ -14,6 +14,9 @@
 #                                   of unpacked packages, when set)
 #   tree_add_modules TREE MODULE... the modules with their dependencies;
 #                                   returns 1 for one the kernel lacks
+#   packages_fetch ROOT PACKAGE...  downloads Debian's packages and unpacks
+#                                   them into ROOT once; sets PACKAGES_ERROR
+#                                   and returns 1 when they cannot be had
 
 # The 6.1 kernel package that Debian's archive offers.
 kernel_package() {
@@ -49,6 +52,22 @@ kernel_fetch() {
   fi
   KERNEL_IMAGE=$(ls "$KERNEL_MODULE_ROOT"/boot/vmlinuz-*)
   KERNEL_VERSION=${KERNEL_IMAGE##*/vmlinuz-}
+}
+
+packages_fetch() {
+  local root download package
+  root=$(realpath -m "$1") download=$(realpath -m "$1.download")
+  shift
+  [ -e "$root/.unpacked" ] && return 0
+  rm -rf "$root" "$download"
+  mkdir -p "$download"
+  if ! (cd "$download" && apt-get download -q -o APT::Sandbox::User=root "$@" >/dev/null); then
+    PACKAGES_ERROR="$* cannot be downloaded"
+    return 1
+  fi
+  for package in "$download"/*.deb; do dpkg-deb -x "$package" "$root"; done
+  rm -rf "$download"
+  touch "$root/.unpacked"
 }
 
 tree_copy_with_libraries() {

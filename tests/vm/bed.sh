@@ -60,18 +60,8 @@ vm_fetch_kernel() {
 # host lacks are found there too.
 VM_TOOL_PACKAGES=(lvm2 dmsetup libdevmapper1.02.1 libdevmapper-event1.02.1 libaio1 mdadm)
 vm_fetch_storage_tools() {
-  local cache package
-  cache=$(realpath -m "$1")
-  VM_TOOLS_ROOT=$cache/storage-tools
-  if [ ! -e "$VM_TOOLS_ROOT/.unpacked" ]; then
-    rm -rf "$VM_TOOLS_ROOT" "$cache/tools-download"
-    mkdir -p "$cache/tools-download"
-    (cd "$cache/tools-download" && apt-get download -q -o APT::Sandbox::User=root "${VM_TOOL_PACKAGES[@]}" >/dev/null) ||
-      vm_skip "${VM_TOOL_PACKAGES[*]} cannot be downloaded"
-    for package in "$cache"/tools-download/*.deb; do dpkg-deb -x "$package" "$VM_TOOLS_ROOT"; done
-    rm -rf "$cache/tools-download"
-    touch "$VM_TOOLS_ROOT/.unpacked"
-  fi
+  VM_TOOLS_ROOT=$(realpath -m "$1")/storage-tools
+  packages_fetch "$VM_TOOLS_ROOT" "${VM_TOOL_PACKAGES[@]}" || vm_skip "$PACKAGES_ERROR"
 }
 
 # Modules of the emulated controllers, the file systems and the stacks the

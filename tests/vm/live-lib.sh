@@ -9,7 +9,8 @@
 #   live_start DIR ARGS...     starts the machine in the background
 #   live_wait_off LIMIT DIR    waits until it has powered off by itself
 #   live_wait_screen DIR ...   waits until the screen shows a window or colour
-#   live_click X Y, live_keys  the USB tablet and keyboard
+#   live_input_devices         plugs in a USB tablet and keyboard
+#   live_click X Y, live_keys  input through them
 #   live_type TEXT             types TEXT and Enter (letters, digits, " -./>;")
 #   live_wait_console DIR LIMIT TEXT
 #                              waits until the serial console shows TEXT
@@ -107,9 +108,17 @@ live_wait_screen() {
   read -r LIVE_SCREEN_WIDTH LIVE_SCREEN_HEIGHT < <(head -c 32 "$dir/screen.ppm" | sed -n 2p)
 }
 
-# Input through the USB tablet and keyboard: live_click X Y (screen pixels
-# of a SCREEN_WIDTH x SCREEN_HEIGHT screen), live_keys KEY... (QEMU key
-# codes, each pressed alone; "shift-c" presses both).
+# Input through the USB tablet and keyboard that live_input_devices
+# plugs in: live_click X Y (screen pixels of a SCREEN_WIDTH x SCREEN_HEIGHT
+# screen), live_keys KEY... (QEMU key codes, each pressed alone; "shift-c"
+# presses both). The tablet is the machine's only absolute pointer.
+live_input_devices() {
+  local device
+  for device in tablet kbd; do
+    vm_qmp "{\"execute\": \"device_add\", \"arguments\": {\"driver\": \"usb-$device\", \"id\": \"$device\", \"bus\": \"xhci.0\"}}" >/dev/null ||
+      vm_fail "QEMU did not plug in the USB $device"
+  done
+}
 live_click() {
   local x=$(($1 * 32767 / LIVE_SCREEN_WIDTH)) y=$(($2 * 32767 / LIVE_SCREEN_HEIGHT)) down
   vm_qmp "{\"execute\": \"input-send-event\", \"arguments\": {\"events\": [

@@ -18,7 +18,7 @@ vm_filled_image "$dir/a.img" $((16 << 20))
 live_start "$dir" -drive "if=pflash,format=raw,readonly=on,file=$firmware" -drive "if=pflash,format=raw,file=$dir/vars.fd" \
   -drive "file=$LIVE_ISO,format=raw,if=none,id=cd,media=cdrom,readonly=on" -device ide-cd,drive=cd,bootindex=0 \
   -drive "file=$dir/a.img,format=raw,if=none,id=a,cache=unsafe" -device virtio-blk-pci,drive=a,serial=ZDLIVEA \
-  -device qemu-xhci,id=xhci -device usb-tablet,bus=xhci.0 -device usb-kbd,bus=xhci.0
+  -device qemu-xhci,id=xhci
 trap 'kill "$LIVE_QEMU" 2>/dev/null || true' EXIT
 live_wait_screen "$dir" 200 "$dir/reference/home.png"
 echo "the wizard's home page after $LIVE_SECONDS seconds on a ${LIVE_SCREEN_WIDTH}x$LIVE_SCREEN_HEIGHT screen ($(cat "$dir/match.txt") of its pixels as rendered offscreen)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The boot medium as a stick among two disks, booted on BIOS: the wizard
 # comes up full screen on the framebuffer and its home page matches the
-# offscreen rendering of the same page. A stick with the image plugged in
+# offscreen rendering of the same page. A tablet and keyboard plugged in
+# after that drive it. A stick with the image plugged in
 # then is held as the medium; Ctrl+Alt+F2 shows a console that lists it so,
 # and the wizard neither draws nor acts on a click meanwhile; Alt+F1 brings
 # it back. Then, driven through the USB tablet and keyboard, it wipes one
@@ -23,7 +24,7 @@ vm_filled_image "$dir/a.img" $size_a
 vm_filled_image "$dir/b.img" $size_b
 sha256sum "$dir/a.img" >"$dir/a.sha256"
 # B comes first: the wizard lists the stick (sda), then B (vda), then A.
-live_start "$dir" -device qemu-xhci,id=xhci -device usb-tablet,bus=xhci.0 -device usb-kbd,bus=xhci.0 \
+live_start "$dir" -device qemu-xhci,id=xhci \
   -drive "file=$stick,format=raw,if=none,id=stick,cache=unsafe" -device usb-storage,bus=xhci.0,drive=stick,bootindex=0 \
   -drive "file=$dir/b.img,format=raw,if=none,id=b,cache=unsafe" -device virtio-blk-pci,drive=b,serial=ZDLIVEB \
   -drive "file=$dir/a.img,format=raw,if=none,id=a,cache=unsafe" -device virtio-blk-pci,drive=a,serial=ZDLIVEA
@@ -36,6 +37,8 @@ cp "$dir/screen.ppm" "$dir/home.ppm"
 # The screen is 1280 x 800 (the boot loader's mode), the window centred.
 [ "$LIVE_SCREEN_WIDTH" -eq 1280 ] || vm_fail "the screen is ${LIVE_SCREEN_WIDTH} pixels wide, not 1280"
 left=165 top=145
+# The pointer and keyboard are plugged in only now: the wizard takes them.
+live_input_devices
 
 # A stick with the image plugged in now is held as the medium is.
 cp "$LIVE_ISO" "$dir/late.img"
