@@ -37,21 +37,13 @@ kernel_fetch() {
     return 1
   fi
   KERNEL_MODULE_ROOT=$cache/$package
-  if [ ! -e "$KERNEL_MODULE_ROOT/.unpacked" ]; then
-    rm -rf "$KERNEL_MODULE_ROOT" "$cache/download"
-    mkdir -p "$cache/download"
-    if ! (cd "$cache/download" && apt-get download -q -o APT::Sandbox::User=root "$package" >/dev/null); then
-      KERNEL_ERROR="$package cannot be downloaded"
-      return 1
-    fi
-    dpkg-deb -x "$cache"/download/"$package"_*.deb "$KERNEL_MODULE_ROOT"
-    rm -rf "$cache/download"
-    KERNEL_IMAGE=$(ls "$KERNEL_MODULE_ROOT"/boot/vmlinuz-*)
-    depmod -b "$KERNEL_MODULE_ROOT" "${KERNEL_IMAGE##*/vmlinuz-}"
-    touch "$KERNEL_MODULE_ROOT/.unpacked"
-  fi
+  packages_fetch "$KERNEL_MODULE_ROOT" "$package" || {
+    KERNEL_ERROR=$PACKAGES_ERROR
+    return 1
+  }
   KERNEL_IMAGE=$(ls "$KERNEL_MODULE_ROOT"/boot/vmlinuz-*)
   KERNEL_VERSION=${KERNEL_IMAGE##*/vmlinuz-}
+  [ -e "$KERNEL_MODULE_ROOT/lib/modules/$KERNEL_VERSION/modules.dep" ] || depmod -b "$KERNEL_MODULE_ROOT" "$KERNEL_VERSION"
 }
 
 packages_fetch() {
