@@ -189,7 +189,8 @@ echo "Movan Zeza Dera $VERSION: Ctrl+Alt+F2 shows a console with zeza-dera-cli."
 
 # udev tells Qt of the keyboards and mice as they come and go. A tablet's
 # or touch screen's absolute position is scaled to the screen ("abs"); a
-# relative mouse ignores that. The terminal's keyboard stays on, so that
+# relative mouse ignores that. No key combination ends the wizard
+# (disable-zap: Qt quits on Ctrl+Alt+Backspace, also typed on a console). The terminal's keyboard stays on, so that
 # the kernel switches terminals on Ctrl+Alt+F2; the wizard stops drawing
 # and taking input while away.
 /lib/systemd/systemd-udevd --daemon
@@ -199,8 +200,9 @@ mkdir -p /run/user && mkdir -m 700 /run/user/0
 while [ -z "$(option text)" ] && [ -e /dev/fb0 ]; do
   (
     exec </dev/tty1 >/dev/tty1 2>>"$TRANSCRIPT"
-    QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0:tty=/dev/tty1 QT_QPA_EVDEV_MOUSE_PARAMETERS=abs QT_QPA_FB_NO_LIBINPUT=1 \
-      QT_QPA_ENABLE_TERMINAL_KEYBOARD=1 XDG_RUNTIME_DIR=/run/user/0 ZD_FULL_SCREEN=1 exec zeza-dera
+    QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0:tty=/dev/tty1 QT_QPA_EVDEV_MOUSE_PARAMETERS=abs \
+      QT_QPA_EVDEV_KEYBOARD_PARAMETERS=disable-zap QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_ENABLE_TERMINAL_KEYBOARD=1 \
+      XDG_RUNTIME_DIR=/run/user/0 ZD_FULL_SCREEN=1 exec zeza-dera
   )
   say "the wizard ended; it starts again"
   sleep 3

@@ -49,12 +49,14 @@ vm_qmp '{"execute": "device_add", "arguments": {"driver": "usb-storage", "id": "
 live_wait_console "$dir" 60 "carries this boot medium too: it is never wiped"
 
 # Ctrl+Alt+F2 shows the console. A click on the wizard's tile meanwhile
-# neither draws the pointer over the console nor opens the page; the
+# neither draws the pointer over the console nor opens the page, nor does
+# Ctrl+Alt+Backspace end the wizard; the
 # console's listing marks the late stick as the running system's.
 live_keys ctrl-alt-f2
 live_wait_screen "$dir" 300 differs "$dir/home.ppm" $left $top $((left + 950)) $((top + 510))
 cp "$dir/screen.ppm" "$dir/console.ppm"
 live_click $((left + 443)) $((top + 165))
+live_keys ctrl-alt-backspace
 live_type "zeza-dera-cli list --json >/var/log/zeza-dera/console.json; sync; echo listed >/dev/ttyS0"
 live_wait_console "$dir" 60 listed
 vm_qmp "{\"execute\": \"screendump\", \"arguments\": {\"filename\": \"$dir/screen.ppm\"}}" >/dev/null
@@ -97,6 +99,7 @@ wait "$LIVE_QEMU" || true
 trap - EXIT
 sha256sum --quiet -c "$dir/a.sha256" || vm_fail "the other disk was written"
 cmp -s "$LIVE_ISO" "$dir/late.img" || vm_fail "the stick plugged in later was written"
+! grep -q "the wizard ended" "$dir/console.log" || vm_fail "Ctrl+Alt+Backspace on the console ended the wizard"
 folder=$(live_mtools "$stick" mdir -b :: | grep -E '/[0-9]{8}-[0-9]{6}' | head -n 1)
 live_mtools "$stick" mtype "${folder%/}/console.json" | python3 -c '
 import json, sys
