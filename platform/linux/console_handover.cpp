@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "platform/linux/unique_fd.h"
@@ -23,13 +24,14 @@ constexpr int kLeaveSignal = SIGUSR1;
 constexpr int kReturnSignal = SIGUSR2;
 
 // The pipe's writing end, for the handlers; one handover per process.
-int g_requestWriter = -1;
+std::atomic<int> g_requestWriter = -1;
+static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
 
 void OnSwitchSignal(int signal)
 {
     const int savedErrno = errno;
     const char request = signal == kLeaveSignal ? 'L' : 'R';
-    [[maybe_unused]] const ssize_t written = ::write(g_requestWriter, &request, 1);
+    [[maybe_unused]] const ssize_t written = ::write(g_requestWriter.load(), &request, 1);
     errno = savedErrno;
 }
 
