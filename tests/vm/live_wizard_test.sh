@@ -6,7 +6,8 @@
 # then is held as the medium; Ctrl+Alt+F2 shows a console that lists it so,
 # and the wizard neither draws nor acts on a click meanwhile; Alt+F1 brings
 # it back. Then, driven through the USB tablet and keyboard, it wipes one
-# disk: the host finds that disk's image zeroed and the other's untouched.
+# disk, which goes on while the console is shown again: the host finds that
+# disk's image zeroed and the other's untouched.
 # Usage: live_wizard_test.sh WORK GUI_SCREENSHOTS_PROGRAM
 set -euo pipefail
 here=$(dirname "$0")
@@ -26,7 +27,7 @@ sha256sum "$dir/a.img" >"$dir/a.sha256"
 # B comes first: the wizard lists the stick (sda), then B (vda), then A.
 live_start "$dir" -device qemu-xhci,id=xhci \
   -drive "file=$stick,format=raw,if=none,id=stick,cache=unsafe" -device usb-storage,bus=xhci.0,drive=stick,bootindex=0 \
-  -drive "file=$dir/b.img,format=raw,if=none,id=b,cache=unsafe" -device virtio-blk-pci,drive=b,serial=ZDLIVEB \
+  -drive "file=$dir/b.img,format=raw,if=none,id=b,cache=unsafe,throttling.bps-write=1048576" -device virtio-blk-pci,drive=b,serial=ZDLIVEB \
   -drive "file=$dir/a.img,format=raw,if=none,id=a,cache=unsafe" -device virtio-blk-pci,drive=a,serial=ZDLIVEA
 trap 'kill "$LIVE_QEMU" 2>/dev/null || true' EXIT
 
@@ -87,13 +88,25 @@ for _ in $(seq 1 30); do
   vm_qmp "{\"execute\": \"screendump\", \"arguments\": {\"filename\": \"$dir/screen.ppm\"}}" >/dev/null
 done
 
+# The wipe (B written at 1 MiB/s) goes on while the console is shown, and
+# the wizard draws nothing over it; back, it shows where the run is.
 start=$SECONDS
+live_keys ctrl-alt-f2
+# The console is black where the progress page is white.
+live_wait_screen "$dir" $((SECONDS - LIVE_STARTED + 60)) pixel $((left + 690)) $((top + 295)) 0 0 0
+cp "$dir/screen.ppm" "$dir/console-wipe.ppm"
+! cmp -s -n $size_b "$dir/b.img" /dev/zero || vm_fail "the wipe ended before the console was shown"
 until cmp -s -n $size_b "$dir/b.img" /dev/zero; do
   [ $((SECONDS - start)) -lt 300 ] || vm_fail "the wizard did not zero the chosen disk within 300 seconds"
   kill -0 "$LIVE_QEMU" 2>/dev/null || vm_fail "the machine stopped before the disk was wiped"
   sleep 1
 done
-echo "the chosen disk zeroed $((SECONDS - start)) seconds after the confirmation"
+echo "the chosen disk zeroed $((SECONDS - start)) seconds after the confirmation, with the console shown"
+vm_qmp "{\"execute\": \"screendump\", \"arguments\": {\"filename\": \"$dir/screen.ppm\"}}" >/dev/null
+! python3 "$VM_BED_DIR/screen_match.py" "$dir/screen.ppm" differs "$dir/console-wipe.ppm" \
+  $left $top $((left + 950)) $((top + 510)) >/dev/null || vm_fail "the wizard drew over the console during the wipe"
+live_keys alt-f1
+live_wait_screen "$dir" $((SECONDS - LIVE_STARTED + 60)) differs "$dir/console-wipe.ppm" $left $top $((left + 950)) $((top + 510))
 vm_qmp '{"execute": "quit"}' >/dev/null || true
 wait "$LIVE_QEMU" || true
 trap - EXIT
