@@ -16,7 +16,6 @@ mount -t tmpfs tmpfs /tmp
 mkdir -p /dev/pts /run/live/medium /var/log/zeza-dera
 mount -t devpts devpts /dev/pts
 exec </dev/console >/dev/console 2>&1
-TRANSCRIPT=/run/zd-live.log
 . /usr/local/share/zeza-dera-live/media.sh
 # Ctrl+Alt+Del on a console must not restart the machine in the middle of
 # a wipe: the kernel hands it to this process, which ignores it.
@@ -190,9 +189,9 @@ echo "Movan Zeza Dera $VERSION: Ctrl+Alt+F2 shows a console with zeza-dera-cli."
 # udev tells Qt of the keyboards and mice as they come and go. A tablet's
 # or touch screen's absolute position is scaled to the screen ("abs"); a
 # relative mouse ignores that. No key combination ends the wizard
-# (disable-zap: Qt quits on Ctrl+Alt+Backspace, also typed on a console). The terminal's keyboard stays on, so that
-# the kernel switches terminals on Ctrl+Alt+F2; the wizard stops drawing
-# and taking input while away.
+# (disable-zap: Qt quits on Ctrl+Alt+Backspace, also typed on a console).
+# The terminal's keyboard stays on, so that the kernel switches terminals
+# on Ctrl+Alt+F2; the wizard stops drawing and taking input while away.
 /lib/systemd/systemd-udevd --daemon
 udevadm trigger --subsystem-match=input --action=add
 udevadm settle --timeout=10

@@ -3,6 +3,7 @@
 # (init.sh) and for disks plugged in later (medium-event.sh). Sourced,
 # after /etc/zd-live.conf.
 #
+#   say TEXT                 tells the console and the boot's transcript
 #   disk_of DEVICE           the whole disk a partition or disk is on
 #   devices_labelled LABEL TYPE
 #                            the devices with a file system of that label
@@ -11,8 +12,10 @@
 #                            is not yet held, mounts it read-only under
 #                            /run/live/media, where the programs refuse it
 
+# What the medium said this boot, kept with the records at the end.
+TRANSCRIPT=/run/zd-live.log
 say() {
-  echo "zeza-dera-live: $*" | tee -a /run/zd-live.log
+  echo "zeza-dera-live: $*" | tee -a "$TRANSCRIPT"
 }
 
 disk_of() {
