@@ -36,6 +36,7 @@ settle_disks() {
 }
 
 settle_disks
+probe_present
 # Every disk that carries this image (a second stick too) is left alone.
 media=$(devices_labelled "$MEDIUM_LABEL" iso9660)
 media_disks=$(for device in $media; do disk_of "$device"; done | sort -u)
@@ -73,10 +74,11 @@ else
 fi
 
 # Other disks with this image are held where the programs refuse them,
-# those plugged in later as well: events are followed before the disks
-# present are looked at, so that none is missed in between.
+# those plugged in later as well: events are followed before the devices
+# that came after the first probe are looked at, so that none is missed.
 uevent /usr/local/share/zeza-dera-live/medium-event.sh >/dev/console 2>&1 &
-for name in /sys/class/block/*; do hold_if_medium "/dev/${name##*/}"; done
+for device in $media; do hold_if_medium "$device"; done
+hold_new_media
 
 # Writes the transcript next to the records and lets go of the partition.
 finish_records() {

@@ -5,12 +5,17 @@
 #
 #   say TEXT                 tells the console and the boot's transcript
 #   disk_of DEVICE           the whole disk a partition or disk is on
+#   probe DEVICE             "DEVICE TYPE LABEL" of its file system
+#   probe_present            probes every block device once, for
+#                            devices_labelled and hold_new_media
 #   devices_labelled LABEL TYPE
-#                            the devices with a file system of that label
-#                            and type, whole disks first
+#                            the devices present with a file system of that
+#                            label and type, whole disks first
 #   hold_if_medium DEVICE    when DEVICE carries this image and its disk
 #                            is not yet held, mounts it read-only under
 #                            /run/live/media, where the programs refuse it
+#   hold_new_media           the same for every device that came after
+#                            probe_present
 
 # What the medium said this boot, kept with the records at the end.
 TRANSCRIPT=/run/zd-live.log
@@ -29,20 +34,24 @@ disk_of() {
 
 # Each device is read itself (blkid -p): a cache or the partition table's
 # view can miss an image written to a whole stick.
-labelled() {
-  [ "$(blkid -p -o value -s LABEL "$1" 2>/dev/null)" = "$2" ] &&
-    [ "$(blkid -p -o value -s TYPE "$1" 2>/dev/null)" = "$3" ]
+probe() {
+  blkid -p -o export "$1" 2>/dev/null |
+    awk -v device="$1" '/^TYPE=/ { type = substr($0, 6) } /^LABEL=/ { label = substr($0, 7) }
+      END { print device, type, label }'
+}
+
+PROBED=/run/live/probed
+probe_present() {
+  for name in $(ls /sys/class/block | sort); do probe "/dev/$name"; done >"$PROBED"
 }
 
 devices_labelled() {
-  for name in $(ls /sys/class/block | sort); do
-    labelled "/dev/$name" "$1" "$2" && echo "/dev/$name"
-  done
+  awk -v label="$1" -v type="$2" '$2 == type && substr($0, length($1 $2) + 3) == label { print $1 }' "$PROBED"
 }
 
 # One folder per disk is its lock: the first process to make it holds it.
 hold_if_medium() {
-  labelled "$1" "$MEDIUM_LABEL" iso9660 || return 0
+  [ "$(probe "$1")" = "$1 iso9660 $MEDIUM_LABEL" ] || return 0
   held=/run/live/media/$(disk_of "$1")
   mkdir -p /run/live/media
   mkdir "$held" 2>/dev/null || return 0
@@ -51,4 +60,10 @@ hold_if_medium() {
   else
     say "$1 carries this boot medium but cannot be held: do not wipe it"
   fi
+}
+
+hold_new_media() {
+  for name in /sys/class/block/*; do
+    grep -q "^/dev/${name##*/} " "$PROBED" || hold_if_medium "/dev/${name##*/}"
+  done
 }
