@@ -11,11 +11,6 @@ source "$(dirname "$0")/wine_session.sh"
 zd_wine_prefix
 zd_start_xvfb
 
-status=0
-fail() {
-  echo "$*"
-  status=1
-}
 title="Movan Zeza Dera"
 folder="$WINEPREFIX/drive_c/Program Files/$title"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$title.lnk"
@@ -23,7 +18,7 @@ key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$title"
 
 # Windows asks for administrator rights before the setup program runs.
 wrestool -x --raw --type=24 "$setup" | grep -q 'level="requireAdministrator"' ||
-  fail "the setup program's manifest does not ask for administrator rights"
+  zd_fail "the setup program's manifest does not ask for administrator rights"
 
 # Run from C:, as downloaded: the prefix has no letter for the build tree.
 cp "$setup" "$WINEPREFIX/drive_c/zeza-dera-setup.exe"
@@ -31,12 +26,12 @@ wine 'C:\zeza-dera-setup.exe' /S
 wineserver -w
 for file in zeza-dera.exe zeza-dera-cli.exe Qt6Core.dll libstdc++-6.dll platforms/qwindows.dll \
   styles/qwindowsvistastyle.dll "$title.html" uninstall.exe; do
-  [ -f "$folder/$file" ] || fail "not installed: $file"
+  [ -f "$folder/$file" ] || zd_fail "not installed: $file"
 done
-[ -f "$shortcut" ] || fail "no Start-menu shortcut at $shortcut"
-wine reg query "$key" /v UninstallString 2>/dev/null | grep -q 'uninstall.exe' || fail "no uninstaller under $key"
+[ -f "$shortcut" ] || zd_fail "no Start-menu shortcut at $shortcut"
+wine reg query "$key" /v UninstallString 2>/dev/null | grep -q 'uninstall.exe' || zd_fail "no uninstaller under $key"
 answer=$(wine "$folder/zeza-dera-cli.exe" --version 2>&1 || true)
-[[ "$answer" == *"$version"* ]] || fail "the installed tool answers --version with: $answer"
+[[ "$answer" == *"$version"* ]] || zd_fail "the installed tool answers --version with: $answer"
 
 # The installed program, from the folder it was installed into.
 wine "$folder/zeza-dera.exe" &
@@ -44,30 +39,30 @@ first=$!
 zd_cleanup_steps+=("kill $first")
 window=$(zd_wait_window "$title")
 if [ -z "$window" ]; then
-  fail "no window titled $title"
+  zd_fail "no window titled $title"
 else
   # The X window is the client area (its frame is left to a window
   # manager): 944 x 482, which a fixed frame of Windows makes 950 x 510.
   geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
-  [ "$geometry" = 944x482 ] || fail "the window's client area measures $geometry, not 944x482"
+  [ "$geometry" = 944x482 ] || zd_fail "the window's client area measures $geometry, not 944x482"
   # The home page's artwork, not an empty frame: hundreds of colours.
   colours=$(import -window "$window" png:- | convert png:- -format %k info:)
-  [ "$colours" -gt 200 ] || fail "the window shows $colours colours: no home page"
+  [ "$colours" -gt 200 ] || zd_fail "the window shows $colours colours: no home page"
 
   # A second start says so and ends; the first window stays the only one.
   wine "$folder/zeza-dera.exe" &
   second=$!
   warning=$(zd_wait_window Warning)
   if [ -z "$warning" ]; then
-    fail "a second start showed no warning"
+    zd_fail "a second start showed no warning"
   else
     zd_key "$warning" Return
   fi
   code=0
   wait "$second" || code=$?
-  [ "$code" -eq 1 ] || fail "a second start ended with $code, not 1"
+  [ "$code" -eq 1 ] || zd_fail "a second start ended with $code, not 1"
   windows=$(xdotool search --onlyvisible --name "^$title\$" | wc -l)
-  [ "$windows" -eq 1 ] || fail "$windows windows titled $title after a second start"
+  [ "$windows" -eq 1 ] || zd_fail "$windows windows titled $title after a second start"
 fi
 kill "$first"
 wait "$first" || true
@@ -76,12 +71,12 @@ wineserver -w
 wine "$folder/uninstall.exe" /S
 wineserver -w
 if [ -e "$folder" ]; then
-  fail "left behind in $folder:"
+  zd_fail "left behind in $folder:"
   find "$folder"
 fi
-[ ! -e "$shortcut" ] || fail "the shortcut is left behind"
+[ ! -e "$shortcut" ] || zd_fail "the shortcut is left behind"
 if wine reg query "$key" >/dev/null 2>&1; then
-  fail "$key is left behind"
+  zd_fail "$key is left behind"
 fi
-[ "$status" -eq 0 ] && echo "installed, started, refused a second start, uninstalled cleanly"
-exit "$status"
+[ "$zd_status" -eq 0 ] && echo "installed, started, refused a second start, uninstalled cleanly"
+exit "$zd_status"

@@ -6,6 +6,13 @@
 zd_work=$(mktemp -d /tmp/zd-wine-XXXXXX)
 zd_xvfb_pid=
 zd_cleanup_steps=()
+# A test's checks go on after one fails: zd_fail says which and marks the
+# run failed (zd_status).
+zd_status=0
+zd_fail() {
+  echo "$*"
+  zd_status=1
+}
 
 # The steps run last added first (the programs before the loop device they
 # hold); Wine's own processes of the prefix end before the X server does.

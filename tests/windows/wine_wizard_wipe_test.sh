@@ -41,11 +41,6 @@ mkdir "$WINEPREFIX/drive_c/zd"
 cp -r "$dist"/. "$WINEPREFIX/drive_c/zd"
 zd_start_xvfb
 
-status=0
-fail() {
-  echo "$*"
-  status=1
-}
 title="Movan Zeza Dera"
 wine 'C:\zd\zeza-dera.exe' &
 zd_cleanup_steps+=("kill $!")
@@ -58,7 +53,7 @@ zd_wizard_wipe_second_volume "$main" 120 || exit 1
 
 size=$(blockdev --getsize64 "$loop")
 if ! cmp -s "$loop" <(head -c "$size" /dev/zero); then
-  fail "the loop device does not hold zeros everywhere"
+  zd_fail "the loop device does not hold zeros everywhere"
 fi
 log="$WINEPREFIX/drive_c/users/Drive__D.log"
 if [ ! -f "$log" ]; then
@@ -67,11 +62,11 @@ if [ ! -f "$log" ]; then
 fi
 lines=$(wc -l <"$log")
 crlf=$(grep -c $'\r$' "$log" || true)
-[ "$crlf" -eq "$lines" ] || fail "$crlf of the log's $lines lines end in CR LF"
+[ "$crlf" -eq "$lines" ] || zd_fail "$crlf of the log's $lines lines end in CR LF"
 for line in "Drive Name: D" "Algorithm used: Zero Wipe" "End Sector :  $((size / 512 - 1))" \
   "1/1 Pass Completed." "$((size / 512)) Sector(s) wiped."; do
-  grep -qF -- "$line"$'\r' "$log" || fail "the log lacks the line: $line"
+  grep -qF -- "$line"$'\r' "$log" || zd_fail "the log lacks the line: $line"
 done
-grep -q '"outcome": "Erased"' "${log%.log}.json" 2>/dev/null || fail "no record saying Erased beside the log"
-[ "$status" -eq 0 ] && echo "wiped D: through the wizard: $((size / 512)) sectors of zeros, log and record in C:\\Users"
-exit "$status"
+grep -q '"outcome": "Erased"' "${log%.log}.json" 2>/dev/null || zd_fail "no record saying Erased beside the log"
+[ "$zd_status" -eq 0 ] && echo "wiped D: through the wizard: $((size / 512)) sectors of zeros, log and record in C:\\Users"
+exit "$zd_status"
