@@ -2,7 +2,8 @@
 # Boots of the boot medium that live/build-image.sh made (the vm_live
 # fixture, live-image.sh), sourced by the live_* scenarios after bed.sh.
 #
-#   live_use_image WORK        sets LIVE_ISO, LIVE_PXE (kernel and initramfs)
+#   live_use_image WORK NAME   sets LIVE_ISO, LIVE_PXE (kernel and initramfs)
+#                              and a fresh folder WORK/live-NAME, dir
 #   live_stick IMAGE [OPTIONS] a copy of the image as a stick, with the
 #                              kernel options its boot menu adds
 #   live_mtools STICK CMD ...  mtools on the stick's records partition
@@ -24,6 +25,8 @@ live_use_image() {
   LIVE_ISO=$(ls "$1"/live/zeza-dera-live-*.iso 2>/dev/null | head -n 1)
   [ -n "$LIVE_ISO" ] || vm_fail "the boot medium was not built (run the vm_live_image test)"
   LIVE_PXE=$1/live/pxe
+  dir=$1/live-$2
+  rm -rf "$dir" && mkdir -p "$dir"
 }
 
 # The byte offset of the records partition of an image, for mtools' @@.

@@ -6,11 +6,9 @@ set -euo pipefail
 here=$(dirname "$0")
 . "$here/bed.sh"
 . "$here/live-lib.sh"
-live_use_image "$1"
+live_use_image "$1" uefi
 firmware=/usr/share/OVMF/OVMF_CODE_4M.fd
 [ -e "$firmware" ] || vm_skip "$firmware is missing (scripts/setup installs ovmf)"
-dir=$1/live-uefi
-rm -rf "$dir" && mkdir -p "$dir"
 QT_QPA_PLATFORM=offscreen "$2" "$dir/reference" >/dev/null 2>&1 || vm_fail "the pages cannot be rendered offscreen"
 cp /usr/share/OVMF/OVMF_VARS_4M.fd "$dir/vars.fd"
 vm_filled_image "$dir/a.img" $((16 << 20))

@@ -13,9 +13,7 @@ set -euo pipefail
 here=$(dirname "$0")
 . "$here/bed.sh"
 . "$here/live-lib.sh"
-live_use_image "$1"
-dir=$1/live-unattended
-rm -rf "$dir" && mkdir -p "$dir"
+live_use_image "$1" unattended
 stick=$dir/stick.img
 size_a=$((16 << 20)) size_b=$((17 << 20))
 confirmed="zd.confirm=yes zd.poweroff=1"

@@ -13,9 +13,7 @@ set -euo pipefail
 here=$(dirname "$0")
 . "$here/bed.sh"
 . "$here/live-lib.sh"
-live_use_image "$1"
-dir=$1/live-wizard
-rm -rf "$dir" && mkdir -p "$dir"
+live_use_image "$1" wizard
 QT_QPA_PLATFORM=offscreen "$2" "$dir/reference" >/dev/null 2>&1 || vm_fail "the pages cannot be rendered offscreen"
 
 stick=$dir/stick.img
