@@ -10,6 +10,9 @@
 #                                  script inside (with guest-lib.sh's
 #                                  helpers), power off; prints its output,
 #                                  returns its exit code
+#   vm_run_guest DIR [TIMEOUT]     vm_run of DIR/guest.sh, its output kept
+#                                  in DIR/output.txt; fails unless it
+#                                  exits 0
 #   vm_check ...                   check image files (check_images.py)
 #
 # build-bed.sh builds the kernel and initramfs once; scenario scripts
@@ -232,6 +235,13 @@ vm_run() {
     return 125
   fi
   return "$code"
+}
+
+vm_run_guest() {
+  local status=0
+  vm_run "$1" "$1/guest.sh" "${2:-240}" >"$1/output.txt" || status=$?
+  cat "$1/output.txt"
+  [ "$status" -eq 0 ] || vm_fail "the guest's script ended with exit code $status"
 }
 
 # Sets up the bed for a scenario script: the cache and initramfs that the

@@ -63,10 +63,7 @@ mounted
 wipe \$targets
 GUEST
 
-status=0
-vm_run "$dir" "$dir/guest.sh" >"$dir/output.txt" || status=$?
-cat "$dir/output.txt"
-[ "$status" -eq 0 ] || vm_fail "the wipe in the guest ended with exit code $status"
+vm_run_guest "$dir"
 
 # What QEMU was told (and, for what it does not let a test choose, what
 # it fixes: the NVMe and USB models); rotational as the guest's kernel

@@ -38,10 +38,7 @@ cat /tmp/logs/*.json
 echo "--- end"
 GUEST
 
-status=0
-vm_run "$dir" "$dir/guest.sh" >"$dir/output.txt" || status=$?
-cat "$dir/output.txt"
-[ "$status" -eq 0 ] || vm_fail "the guest's script ended with exit code $status"
+vm_run_guest "$dir"
 
 expect() { # SECTION TEXT: the section holds TEXT
   vm_section "$dir/output.txt" "$1" | grep -qF -- "$2" || vm_fail "$1: no \"$2\""

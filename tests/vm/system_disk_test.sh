@@ -29,10 +29,7 @@ echo "names: \$system \$other"
 vm_system_checks \$other \${system}2 -- \$system \${system}1
 GUEST
 
-status=0
-vm_run "$dir" "$dir/guest.sh" >"$dir/output.txt" || status=$?
-cat "$dir/output.txt"
-[ "$status" -eq 0 ] || vm_fail "the guest's script ended with exit code $status"
+vm_run_guest "$dir"
 
 read -r system other < <(sed -n 's/^names: //p' "$dir/output.txt")
 grep -qx "root: 8:1" "$dir/output.txt" || vm_fail "the guest's root is not the SATA disk's first partition"

@@ -33,10 +33,7 @@ echo "names: \$first \$second \$other"
 vm_system_checks \$other -- \$first \$second /dev/md0
 GUEST
 
-status=0
-vm_run "$dir" "$dir/guest.sh" >"$dir/output.txt" || status=$?
-cat "$dir/output.txt"
-[ "$status" -eq 0 ] || vm_fail "the guest's script ended with exit code $status"
+vm_run_guest "$dir"
 
 read -r first second other < <(sed -n 's/^names: //p' "$dir/output.txt")
 grep -qx "root: 9:0" "$dir/output.txt" || vm_fail "the guest's root is not the array"

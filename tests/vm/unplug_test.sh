@@ -53,10 +53,7 @@ for file in /tmp/logs/*.log /tmp/logs/*.json; do
 done
 GUEST
 
-status=0
-vm_run "$dir" "$dir/guest.sh" 300 >"$dir/output.txt" || status=$?
-cat "$dir/output.txt"
-[ "$status" -eq 0 ] || vm_fail "the guest's script ended with exit code $status"
+vm_run_guest "$dir" 300
 
 expect() {
   grep -aqxF -- "$1" "$dir/output.txt" || vm_fail "the guest did not report: $1"
